@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, only those that are missing.
+# Runs apt-get directly as root, through sudo otherwise. Used by run.sh and test.sh.
+#   install-deps.sh            packages to build and run the game
+#   install-deps.sh --test     also the packages the tests and benchmarks need
+set -euo pipefail
+
+build_pkgs=(
+  g++ make cmake pkg-config
+  libsdl2-dev libgl-dev libgl1-mesa-dri
+  libpng-dev zlib1g-dev libfreetype-dev
+  libogg-dev libvorbis-dev
+  fonts-dejavu-core
+)
+test_pkgs=(
+  libgtest-dev libbenchmark-dev
+  xvfb xauth xdotool x11-utils
+  clang libclang-rt-14-dev
+)
+
+want=("${build_pkgs[@]}")
+[ "${1:-}" = "--test" ] && want+=("${test_pkgs[@]}")
+
+missing=()
+for p in "${want[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing Debian packages: ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

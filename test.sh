@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds and runs every test, under an X server of its own. Installs the Debian packages it needs
+# when they are missing.
+#   ./test.sh              the normal build
+#   ./test.sh --sanitize   the AddressSanitizer + UndefinedBehaviorSanitizer build
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/install-deps.sh --test
+
+build=build-tests
+args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if [ "${1:-}" = "--sanitize" ]; then
+  build=build-asan
+  args=(-DCMAKE_BUILD_TYPE=Debug -DVQ_SANITIZE=ON)
+  export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+fi
+cmake -S . -B "$build" "${args[@]}" >/dev/null
+cmake --build "$build" -j"$(nproc)"
+
+# An X server on a free display (Xvfb picks the number and reports it), stopped by its process id.
+tmp=$(mktemp -d)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null; rm -rf "$tmp"' EXIT
+for _ in $(seq 1 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+[ -s "$tmp/display" ] || { cat "$tmp/xvfb.log"; echo "Xvfb did not start"; exit 1; }
+export DISPLAY=":$(head -n 1 "$tmp/display")" VQ_REQUIRE_DISPLAY=1
+
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
