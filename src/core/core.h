@@ -1,0 +1,144 @@
+// core: what every folder of the program shares.
+//
+// The game's identity, the setup values and game options that many screens read, the debug log,
+// the runtime's number and text conventions, 8-bit text files written safely, the one shared
+// random generator, and the hooks through which a lower folder reaches a service of an upper one
+// (the frame end opening the settings panel, the exit screen, the score loader).
+//
+// Text is std::string of 8-bit characters (Latin-1). Numbers follow the runtime: reals convert to
+// integers by truncation toward zero, integer division truncates toward zero.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// ---- Identity (fixed at build time) ---------------------------------------------------------------
+inline constexpr int WeekNumber = 278;
+inline constexpr const char* TitleWord1 = "Vornel";
+inline constexpr const char* TitleWord2 = "Quellor";
+inline constexpr const char* Tagline = "Blast the red code, save the net";
+inline constexpr const char* FrameworkBanner = "Tolvaner's Plondrix Engine";
+inline constexpr const char* GameCode = "7QW2ZR8M";
+inline constexpr const char* DefaultPlayerName = "Player";
+inline constexpr const char* ProgramVersion = "0.1.0";
+
+// "#278 : Vornel Quellor"
+std::string WindowTitle();
+// The game's own folder: the last three characters of "000" + week number, then "/" ("278/").
+std::string GameFolder();
+
+// ---- Setup value entries (SetupValues indexes) ----------------------------------------------------
+enum SetupEntry {
+  SetupFullscreen = 1,
+  SetupWidescreen = 2,
+  SetupEngine = 3,     // 0 OpenGL, 1 Direct3D 9, 2 Direct3D 7
+  SetupModeIndex = 4,
+  SetupWidth = 5,
+  SetupHeight = 6,
+  SetupESS = 7,        // emergency slow system: present every second frame
+  SetupMaster = 11,
+  SetupSound = 12,
+  SetupMusic = 13,
+  SetupAudioDriver = 14,
+};
+
+// ---- Shared state ---------------------------------------------------------------------------------
+struct CoreState {
+  std::array<int, 100> SetupValues{};  // the player's settings, read from and written to "Setup.ini"
+
+  // Game options chosen on the title screen and read by the game.
+  int Difficulty = 1;  // 0 Easy, 1 Medium, 2 Hard
+  int Level = 0;       // always 0 in this game
+  int GameFlags = 0;
+  int GameBadges = 0;  // badge bits of the current game
+  int BadgeCount = 0;  // badges the game defines (one icon each on the score panel)
+
+  std::array<std::string, 100> AboutLines;  // the About page, lines 1..33 used
+
+  uint64_t RandomState = 0x853c49e6748fea9bULL;  // the shared generator
+  std::FILE* DebugStream = nullptr;              // "Debug.txt" while open
+};
+extern CoreState Core;
+
+// Fresh core state (tests); closes the debug log if it is open.
+void ResetCoreState();
+// Writes the default setup values: window 800 x 600, OpenGL, volumes 50, audio driver 0.
+void SetDefaultSetupValues();
+
+// ---- Debug log ------------------------------------------------------------------------------------
+// Opens (truncating) the debug log; returns false when the file cannot be created (the log is then off).
+bool OpenDebugLog(const std::string& path);
+// Appends one line: the text's bytes, then CR LF. No time stamp, no prefix. Does nothing when closed.
+void DebugLine(std::string_view text);
+void CloseDebugLog();
+
+// ---- Numbers ---------------------------------------------------------------------------------------
+// The runtime's text-to-integer reading: leading blanks skipped, one optional sign, "$" hexadecimal,
+// "%" binary, otherwise decimal digits up to the first non-digit; no digits read as 0. Values beyond
+// the type's range saturate.
+int64_t TextToLong(std::string_view text);
+int TextToInt(std::string_view text);
+// Absolute value that never overflows (the most negative value gives the most positive one).
+int AbsInt(int v);
+int64_t AbsLong(int64_t v);
+// Real to integer by truncation toward zero, saturating; not-a-number gives 0.
+int TruncToInt(double v);
+// The last n characters of text (all of it when shorter).
+std::string LastChars(std::string_view text, size_t n);
+// Decimal with leading zeros: the last `width` characters of "000..." + value ("007" for 7, 3).
+std::string ZeroPad(int64_t value, size_t width);
+
+// ---- Text -----------------------------------------------------------------------------------------
+std::string Upper(std::string_view text);  // ASCII letters only
+std::string Lower(std::string_view text);
+// Removes characters of code 32 and below from both ends.
+std::string Trim(std::string_view text);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+// The index-th field (from 1) of text split at separator, after trimming characters below code 33
+// from both ends of text; "-+-" for a field past the last. A separator of several characters is
+// skipped whole. spaceToo = 1 also ends a field at a blank.
+std::string Field(std::string_view text, std::string_view separator, int index, int spaceToo = 0);
+inline constexpr const char* MissingField = "-+-";
+// Typed UTF-8 to 8-bit text; characters above 255 (and malformed bytes) are left out.
+std::string Latin1FromUtf8(std::string_view utf8);
+// 8-bit text to UTF-8 (for window titles and messages on the terminal).
+std::string Utf8FromLatin1(std::string_view text);
+
+// ---- Files ----------------------------------------------------------------------------------------
+bool FileExists(const std::string& path);
+bool ChangeDir(const std::string& path);
+std::string CurrentDir();
+// Reads a text file as lines: a line ends at LF, CR bytes are dropped. False when it cannot be read.
+bool ReadTextLines(const std::string& path, std::vector<std::string>& lines);
+// Writes lines, each followed by CR LF, to a temporary file beside path and renames it over path,
+// so a crash never leaves half a file. False (and the old file untouched) on any failure.
+bool WriteTextFileAtomic(const std::string& path, const std::vector<std::string>& lines);
+
+// ---- Random ---------------------------------------------------------------------------------------
+// One seedable generator for the whole program: the same seed repeats the same sequence.
+void SeedRnd(int64_t seed);
+// Uniform integer in lo..hi, both inclusive (the bounds may come in either order).
+int RandInt(int lo, int hi);
+// Uniform real in lo..hi.
+double RandReal(double lo, double hi);
+
+// ---- Hooks: services of upper folders that lower folders call ---------------------------------------
+// Each is filled at start-up by the program shell; an empty hook is skipped (tests leave them empty
+// or fill them with fakes).
+struct ProgramHooks {
+  void (*WriteSetup)() = nullptr;      // rewrite "Setup.ini" from the current values
+  void (*ExitScreen)() = nullptr;      // the single way out; does not return
+  void (*SettingsScreen)() = nullptr;  // the slide-in settings panel, run once per frame
+  void (*DrawScorePops)() = nullptr;   // floating score numbers, drawn by the frame end
+  void (*LoadScores)() = nullptr;      // the local score file, read after the common assets
+  void (*LoadGameAssets)() = nullptr;  // the game's own assets, with the engine test first
+  void (*EndProcess)(int status) = nullptr;  // replaces the process exit (tests)
+};
+extern ProgramHooks Hooks;
+
+// Ends the process with status (through Hooks.EndProcess when set).
+[[noreturn]] void EndProcess(int status);

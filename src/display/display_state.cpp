@@ -1,0 +1,5 @@
+#include "display/display.h"
+
+DisplayState Display;
+
+void ResetDisplayState() { Display = DisplayState{}; }

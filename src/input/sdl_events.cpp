@@ -1,0 +1,136 @@
+// The window system as event source: SDL events translated into input events.
+#include <SDL.h>
+
+#include "input/input.h"
+
+int VirtualKeyFromScancode(int scancode) {
+  if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z) return 65 + (scancode - SDL_SCANCODE_A);
+  if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_9) return 49 + (scancode - SDL_SCANCODE_1);
+  if (scancode >= SDL_SCANCODE_F1 && scancode <= SDL_SCANCODE_F12) return 112 + (scancode - SDL_SCANCODE_F1);
+  if (scancode >= SDL_SCANCODE_KP_1 && scancode <= SDL_SCANCODE_KP_9) return 97 + (scancode - SDL_SCANCODE_KP_1);
+  switch (scancode) {
+    case SDL_SCANCODE_0: return 48;
+    case SDL_SCANCODE_KP_0: return 96;
+    case SDL_SCANCODE_BACKSPACE: return 8;
+    case SDL_SCANCODE_TAB: return 9;
+    case SDL_SCANCODE_CLEAR: return 12;
+    case SDL_SCANCODE_RETURN: return 13;
+    case SDL_SCANCODE_KP_ENTER: return 13;
+    case SDL_SCANCODE_PAUSE: return 19;
+    case SDL_SCANCODE_CAPSLOCK: return 20;
+    case SDL_SCANCODE_ESCAPE: return 27;
+    case SDL_SCANCODE_SPACE: return 32;
+    case SDL_SCANCODE_PAGEUP: return 33;
+    case SDL_SCANCODE_PAGEDOWN: return 34;
+    case SDL_SCANCODE_END: return 35;
+    case SDL_SCANCODE_HOME: return 36;
+    case SDL_SCANCODE_LEFT: return 37;
+    case SDL_SCANCODE_UP: return 38;
+    case SDL_SCANCODE_RIGHT: return 39;
+    case SDL_SCANCODE_DOWN: return 40;
+    case SDL_SCANCODE_SELECT: return 41;
+    case SDL_SCANCODE_EXECUTE: return 43;
+    case SDL_SCANCODE_PRINTSCREEN: return 44;
+    case SDL_SCANCODE_INSERT: return 45;
+    case SDL_SCANCODE_DELETE: return 46;
+    case SDL_SCANCODE_LGUI: return 91;
+    case SDL_SCANCODE_RGUI: return 92;
+    case SDL_SCANCODE_KP_MULTIPLY: return 106;
+    case SDL_SCANCODE_KP_PLUS: return 107;
+    case SDL_SCANCODE_KP_MINUS: return 109;
+    case SDL_SCANCODE_KP_PERIOD: return 110;
+    case SDL_SCANCODE_KP_DIVIDE: return 111;
+    case SDL_SCANCODE_NUMLOCKCLEAR: return 144;
+    case SDL_SCANCODE_SCROLLLOCK: return 145;
+    case SDL_SCANCODE_LSHIFT: return 160;
+    case SDL_SCANCODE_RSHIFT: return 161;
+    case SDL_SCANCODE_LCTRL: return 162;
+    case SDL_SCANCODE_RCTRL: return 163;
+    case SDL_SCANCODE_LALT: return 164;
+    case SDL_SCANCODE_RALT: return 165;
+    case SDL_SCANCODE_MUTE: return 173;
+    case SDL_SCANCODE_VOLUMEDOWN: return 174;
+    case SDL_SCANCODE_VOLUMEUP: return 175;
+    // Punctuation by its place on a United Kingdom keyboard.
+    case SDL_SCANCODE_SEMICOLON: return 186;
+    case SDL_SCANCODE_EQUALS: return 187;
+    case SDL_SCANCODE_COMMA: return 188;
+    case SDL_SCANCODE_MINUS: return 189;
+    case SDL_SCANCODE_PERIOD: return 190;
+    case SDL_SCANCODE_SLASH: return 191;
+    case SDL_SCANCODE_APOSTROPHE: return 192;
+    case SDL_SCANCODE_LEFTBRACKET: return 219;
+    case SDL_SCANCODE_BACKSLASH: return 220;
+    case SDL_SCANCODE_RIGHTBRACKET: return 221;
+    case SDL_SCANCODE_NONUSHASH: return 222;
+    case SDL_SCANCODE_GRAVE: return 223;
+    case SDL_SCANCODE_NONUSBACKSLASH: return 226;
+    default: return 0;
+  }
+}
+
+static int ButtonFromSdl(int sdlButton) {
+  switch (sdlButton) {
+    case SDL_BUTTON_LEFT: return 1;
+    case SDL_BUTTON_RIGHT: return 2;
+    case SDL_BUTTON_MIDDLE: return 3;
+    default: return 0;
+  }
+}
+
+void PumpEvents() {
+  const bool windowSystem = SDL_WasInit(SDL_INIT_VIDEO) != 0;
+  if (Input.EventScript) {
+    if (windowSystem) {  // a scripted run ignores the real window's events
+      SDL_PumpEvents();
+      SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    Input.EventScript();
+    return;
+  }
+  if (!windowSystem) return;
+  SDL_Event ev;
+  while (SDL_PollEvent(&ev)) {
+    InputEvent e;
+    switch (ev.type) {
+      case SDL_KEYDOWN:
+      case SDL_KEYUP:
+        e.type = ev.type == SDL_KEYDOWN ? InputEvent::KeyDown : InputEvent::KeyUp;
+        e.code = VirtualKeyFromScancode(ev.key.keysym.scancode);
+        e.repeat = ev.key.repeat != 0;
+        if (e.code == 0) continue;
+        break;
+      case SDL_TEXTINPUT:
+        e.type = InputEvent::Text;
+        e.text = ev.text.text;
+        break;
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP:
+        e.type = ev.type == SDL_MOUSEBUTTONDOWN ? InputEvent::MouseDown : InputEvent::MouseUp;
+        e.code = ButtonFromSdl(ev.button.button);
+        if (e.code == 0) continue;
+        break;
+      case SDL_MOUSEMOTION:
+        e.type = InputEvent::MouseMove;
+        e.x = ev.motion.x;
+        e.y = ev.motion.y;
+        break;
+      case SDL_MOUSEWHEEL:
+        e.type = InputEvent::Wheel;
+        e.y = ev.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -ev.wheel.y : ev.wheel.y;
+        break;
+      case SDL_WINDOWEVENT:
+        if (ev.window.event == SDL_WINDOWEVENT_FOCUS_LOST) e.type = InputEvent::FocusLost;
+        else if (ev.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) e.type = InputEvent::FocusGained;
+        else if (ev.window.event == SDL_WINDOWEVENT_CLOSE) e.type = InputEvent::Close;
+        else continue;
+        break;
+      case SDL_QUIT:
+        e.type = InputEvent::Close;
+        break;
+      default:
+        continue;
+    }
+    FeedInputEvent(e);
+  }
+}

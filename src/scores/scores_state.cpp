@@ -1,0 +1,5 @@
+#include "scores/scores.h"
+
+ScoresState ScoreLists;
+
+void ResetScoresState() { ScoreLists = ScoresState{}; }

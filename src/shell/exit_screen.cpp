@@ -1,0 +1,13 @@
+// The single way the program ends.
+#include "core/core.h"
+#include "render/render.h"
+#include "shell/shell.h"
+
+void ExitScreen() {
+  SetPointerVisible(1);
+  WriteSetup();
+  for (const char* line : {"Closing Up", "", "Bye!", "", "Play again, soon!!"}) DebugLine(line);
+  CloseScreen();
+  CloseDebugLog();
+  EndProcess(0);
+}

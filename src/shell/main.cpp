@@ -1,0 +1,66 @@
+// The program's entry point: finds the Files/ folder and runs the program over it.
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "core/core.h"
+#include "shell/shell.h"
+
+static std::string ExecutableDir() {
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return std::string();
+  std::string path(buffer, static_cast<size_t>(n));
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+static void PrintUsage(std::FILE* out) {
+  std::fprintf(out,
+               "Usage: vornel-quellor [--files DIR]\n"
+               "Blast the red code before it reaches the bottom of the screen.\n\n"
+               "  --files DIR  use DIR as the Files/ folder (settings, log, scores and game data)\n"
+               "  --help       show this text\n"
+               "  --version    show the version\n\n"
+               "Without --files the program uses the Files/ folder beside itself, else the one in the\n"
+               "current folder.\n");
+}
+
+int main(int argc, char** argv) {
+  std::string files;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      PrintUsage(stdout);
+      return 0;
+    } else if (arg == "--version") {
+      std::printf("vornel-quellor %s (%s)\n", ProgramVersion, Utf8FromLatin1(WindowTitle()).c_str());
+      return 0;
+    } else if (arg == "--files" && i + 1 < argc) {
+      files = argv[++i];
+    } else if (arg.rfind("--files=", 0) == 0) {
+      files = arg.substr(8);
+    } else {
+      std::fprintf(stderr, "vornel-quellor: unknown argument '%s'\n\n", arg.c_str());
+      PrintUsage(stderr);
+      return 2;
+    }
+  }
+
+  const std::string found = FindFilesFolder(files, ExecutableDir(), CurrentDir());
+  if (found.empty()) {
+    if (!files.empty())
+      std::fprintf(stderr, "vornel-quellor: '%s' is not a folder.\n", files.c_str());
+    else
+      std::fprintf(stderr,
+                   "vornel-quellor: no Files/ folder beside the program (%s) or in the current folder (%s).\n"
+                   "Build the game with ./run.sh, or point to the folder with --files DIR.\n",
+                   ExecutableDir().c_str(), CurrentDir().c_str());
+    return 1;
+  }
+  RunProgram(found);
+  return 0;
+}

@@ -1,0 +1,47 @@
+// shell: the entry point, the start-up and stop order, the setup file and the title loop.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ShellState {
+  bool Started = false;             // guard: the program runs its start-up once
+  bool AudioDriverGiven = false;    // the setup file named the audio driver
+  std::vector<std::string> AudioDrivers;  // the runtime's back ends, as start-up listed them
+  std::string FilesDir;             // absolute path of the Files/ folder
+  bool EscapeLatch = false;         // Escape must be released before it ends the title loop
+  uint32_t LoadStart = 0;           // ms, when the screen started loading
+};
+extern ShellState Shell;
+
+// Fresh shell state (tests).
+void ResetShellState();
+
+// The whole program over the given Files/ folder: start-up, title loop, exit screen. Does not
+// return, except that a second call returns at once.
+void RunProgram(const std::string& filesDir);
+// The start-up sequence, from the runtime services to the minimum loading time.
+void StartUp(const std::string& filesDir);
+// The title loop: one frame per pass until a fresh Escape press ends it.
+void TitleLoop();
+// Saves everything, writes the closing log lines and ends the process with status 0.
+[[noreturn]] void ExitScreen();
+
+// "Setup.ini" in the Files/ folder: read once at start-up, rewritten whole whenever settings may
+// have changed.
+void ReadSetup(const std::string& path);
+void WriteSetup();
+std::vector<std::string> SetupFileLines();
+
+// The audio back end start-up takes: the one the setup file named, else the last whose name begins
+// with "DIRECT", else the first beginning with "OPENAL" or "FREE", else 0 (names compared without
+// letter case).
+int ChooseAudioDriver(const std::vector<std::string>& names, bool givenByFile, int givenIndex);
+
+// Fills the About page's lines.
+void FillAboutLines();
+
+// Finds the Files/ folder: the override when given, else beside the executable, else in the
+// current folder. Empty when there is none.
+std::string FindFilesFolder(const std::string& override, const std::string& exeDir, const std::string& cwd);

@@ -1,0 +1,152 @@
+// The start-up sequence: the fixed order in which the framework and the game come up.
+#include <sys/stat.h>
+
+#include "audio/audio.h"
+#include "core/core.h"
+#include "display/display.h"
+#include "game/game.h"
+#include "input/input.h"
+#include "render/render.h"
+#include "scores/scores.h"
+#include "shell/shell.h"
+
+ShellState Shell;
+
+void ResetShellState() { Shell = ShellState{}; }
+
+int ChooseAudioDriver(const std::vector<std::string>& names, bool givenByFile, int givenIndex) {
+  if (givenByFile) return givenIndex;
+  int chosen = 0;
+  bool taken = false;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (StartsWithNoCase(names[i], "DIRECT")) {  // the last DIRECT... wins
+      chosen = static_cast<int>(i);
+      taken = true;
+    } else if (!taken && (StartsWithNoCase(names[i], "OPENAL") || StartsWithNoCase(names[i], "FREE"))) {
+      chosen = static_cast<int>(i);
+      taken = true;
+    }
+  }
+  return chosen;
+}
+
+static void SetAudioDriver() {
+  DebugLine("Setting Audio Driver");
+  auto& entry = Core.SetupValues[SetupAudioDriver];
+  entry = ChooseAudioDriver(Shell.AudioDrivers, Shell.AudioDriverGiven, entry);
+  if (entry >= 0 && entry < static_cast<int>(Shell.AudioDrivers.size())) {
+    const std::string& name = Shell.AudioDrivers[entry];
+    // OpenAL is used only when its library loads; otherwise the default back end stays.
+    if (HasAudioDriver(name) && (!StartsWithNoCase(name, "OPENAL") || EnableOpenAL())) SelectAudioDriver(name);
+  }
+  DebugLine("Set Audio Driver");
+  DebugLine("");
+}
+
+// Enters the game's own folder, making it when the Files/ folder lacks it, so that relative paths
+// always land inside Files/.
+static void EnterGameFolder() {
+  const std::string folder = GameFolder();
+  if (!ChangeDir(folder)) {
+    ::mkdir(folder.c_str(), 0755);
+    ChangeDir(folder);
+  }
+}
+
+void StartUp(const std::string& filesDir) {
+  // 1. Runtime services. The OpenAL back ends are registered here, when the library loads, so the
+  //    driver list below and the settings panel can offer them.
+  Hooks.WriteSetup = WriteSetup;
+  Hooks.ExitScreen = ExitScreen;
+  ListAudioDrivers();
+  EnableOpenAL();
+
+  // 2. Window title, particle list, menu background colours.
+  SetAppTitle(WindowTitle());
+  Game.Particles.clear();
+  Display.BackColour = {0.2f, 0.0f, 1.0f};
+  Display.BackTarget = {0.2f, 0.0f, 1.0f};
+
+  // 3. About lines.
+  FillAboutLines();
+
+  // 4. Shared tables: fixed-size members of the state structs, allocated with them.
+
+  // 5. Pointer hidden, frame clock started, sprite budgets open until the engine test measures.
+  SetPointerVisible(0);
+  Display.LastFrameTime = ClockMs();
+  Display.SpriteBudget[1] = 50000;
+  Display.SpriteBudget[2] = 50000;
+
+  // 7. Control and setup defaults, before the setup file may override them.
+  SetDefaultControls();
+  SetDefaultSetupValues();
+
+  // 9. The Files/ folder becomes the working directory.
+  ChangeDir(filesDir);
+  Shell.FilesDir = CurrentDir();
+
+  // 10. The debug log and its banner.
+  OpenDebugLog("Debug.txt");
+  for (const std::string& line : {std::string(FrameworkBanner), std::string("----------------------------"),
+                                  "Week #" + std::to_string(WeekNumber), std::string("----------------------------"),
+                                  WindowTitle(), std::string("----------------------------"), std::string(),
+                                  std::string("Loading")})
+    DebugLine(line);
+
+  // 11. The runtime's audio back ends.
+  Shell.AudioDrivers = ListAudioDrivers();
+
+  // 12. The setup file.
+  if (FileExists("Setup.ini")) {
+    DebugLine("\tReading Setup File");
+    ReadSetup("Setup.ini");
+  }
+
+  // 13. The audio driver.
+  SetAudioDriver();
+
+  // 14.
+  DebugLine("\tRequested Resolution : " + std::to_string(Core.SetupValues[SetupWidth]) + "x" +
+            std::to_string(Core.SetupValues[SetupHeight]));
+  DebugLine("\tSetup Loaded");
+  DebugLine("");
+  DebugLine("Grabbing Previous Scores");
+  DebugLine("");
+
+  // 15. The game's own folder becomes the working directory.
+  EnterGameFolder();
+
+  // 16. Loading starts.
+  Shell.LoadStart = ClockMs();
+
+  // 17. Screen, virtual space, assets and the engine test.
+  ApplyGraphicsSettings();
+
+  // 18.
+  Input.InputMode = 1;
+  Input.ControlSetCount = 4;
+  Core.BadgeCount = 16;
+  Display.PauseState = 0;
+  Core.Difficulty = 1;
+
+  // 19. Game arrays, reused by every game.
+  AllocateGameArrays();
+
+  // 20.
+  DebugLine("Finished Loading");
+
+  // 21. The loading display stays up at least 2.5 seconds; the window keeps answering meanwhile.
+  while (static_cast<int32_t>(ClockMs() - Shell.LoadStart) < 2500) {
+    PumpEvents();
+    SleepMs(1);
+  }
+}
+
+void RunProgram(const std::string& filesDir) {
+  if (Shell.Started) return;
+  Shell.Started = true;
+  StartUp(filesDir);
+  TitleLoop();
+  ExitScreen();
+}

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The real program under the test run's X server: it opens its window, Escape on the title screen
+# ends it with status 0, and the log and setup file are where the player expects them.
+#   quit_from_title.sh BINARY FILES_TEMPLATE
+set -u
+bin=$1 template=$2
+work=$(mktemp -d)
+trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; [ -f "$work/Files/Debug.txt" ] && cat -A "$work/Files/Debug.txt"; exit 1; }
+
+cp -r "$template" "$work/Files"
+rm -f "$work/Files/Setup.ini" "$work/Files/Debug.txt" "$work/Files/nuscores.dat"
+"$bin" --files "$work/Files" > "$work/out.txt" 2>&1 & pid=$!
+
+win=$(timeout 20 xdotool search --sync --pid $pid --name '^#278 : Vornel Quellor$' | head -n 1)
+[ -n "$win" ] || fail "no window titled '#278 : Vornel Quellor'"
+# The title screen comes after the loading time; then one Escape press ends the program.
+for _ in $(seq 1 100); do grep -q 'Finished Loading' "$work/Files/Debug.txt" 2>/dev/null && break; sleep 0.1; done
+sleep 3
+# As a player would: the pointer moves onto the window, which takes the keyboard focus; the key goes
+# through XTEST (key events sent straight to a window are ignored by the program).
+xdotool mousemove 0 0
+sleep 0.2
+xdotool mousemove --window "$win" 200 200
+xdotool windowfocus --sync "$win"
+xdotool key Escape
+for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+kill -0 $pid 2>/dev/null && fail "still running 10 s after Escape"
+wait $pid; status=$?
+[ $status -eq 0 ] || { cat "$work/out.txt"; fail "exit status $status"; }
+
+log=$(tr -d '\r' < "$work/Files/Debug.txt")
+[ "$(head -n 1 <<<"$log")" = "Tolvaner's Plondrix Engine" ] || fail "log does not begin with the banner"
+[ "$(sed -n 3p <<<"$log")" = "Week #278" ] || fail "no week line"
+[ "$(tail -n 1 <<<"$log")" = "Play again, soon!!" ] || fail "log does not end with the farewell"
+grep -q $'\r$' "$work/Files/Debug.txt" || fail "log lines do not end with CR LF"
+setup=$(tr -d '\r' < "$work/Files/Setup.ini")
+[ "$(head -n 5 <<<"$setup" | tr '\n' '/')" = "[Graphics]/Fullscreen = False/GFX Engine = OpenGL/Width=800/Height=600/" ] \
+  || fail "setup file does not hold the defaults: $setup"
+echo "ok"

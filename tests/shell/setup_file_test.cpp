@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/core.h"
+#include "input/input.h"
+#include "shell/shell.h"
+#include "support/test_support.h"
+
+class SetupFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetAllState();
+    SetDefaultSetupValues();
+    SetDefaultControls();
+    Shell.AudioDrivers = {"FreeMix", "OpenAL Default", "OpenAL Generic Software"};
+    ASSERT_TRUE(OpenDebugLog(dir.file("Debug.txt")));
+  }
+  void TearDown() override { CloseDebugLog(); }
+  void Read(const std::string& content) {
+    WriteFile(dir.file("Setup.ini"), content);
+    ReadSetup(dir.file("Setup.ini"));
+  }
+  std::vector<std::string> Log() {
+    CloseDebugLog();
+    return ReadLines(dir.file("Debug.txt"));
+  }
+  TempDir dir;
+};
+
+TEST_F(SetupFileTest, LinesAndTheirEffect) {
+  struct Case {
+    const char* content;
+    int entry, value;
+  } cases[] = {
+      {"fullscreen=on\n", SetupFullscreen, 1},
+      {"Fullscreen = True\nFullscreen = False\n", SetupFullscreen, 1},  // only switches on
+      {"Fullscreen = yes\n", SetupFullscreen, 0},
+      {"GFX Engine = OpenGL\n", SetupEngine, 0},
+      {"GfxEngine = dx7\n", SetupEngine, 2},
+      {"GFX Engine = DX9\n", SetupEngine, 1},
+      {"ESS=0\n", SetupESS, 1},  // only the key counts
+      {"Width=-1024\n", SetupWidth, 1024},
+      {"Width=$400\n", SetupWidth, 1024},
+      {"height = %1001011000\n", SetupHeight, 600},
+      {"Width=-99999999999\n", SetupWidth, 2147483647},
+      {"Width=abc\n", SetupWidth, 0},
+      {"Width = 1280 = 1024\n", SetupWidth, 1280},  // the value ends at a second "="
+      {"Master = 150\n", SetupMaster, 150},        // not bounded here
+      {"Sound = -20\n", SetupSound, 20},
+      {"Music=0\n", SetupMusic, 0},
+      {"; Width=1\n[Graphics]\n\n", SetupWidth, 800},  // comments and headers match no key
+      {"Width\n", SetupWidth, 0},                     // a bare key has no value: it reads as 0
+      {"AudioDriver = OpenAL Default\n", SetupAudioDriver, 1},
+      {"AudioDriver = openal default\n", SetupAudioDriver, 0},  // exact match only
+      {"AudioDriver = Missing\n", SetupAudioDriver, 0},
+  };
+  for (const Case& c : cases) {
+    SetDefaultSetupValues();
+    Read(c.content);
+    EXPECT_EQ(Core.SetupValues[c.entry], c.value) << c.content;
+  }
+}
+
+TEST_F(SetupFileTest, AnUnknownDriverNameStillSuppressesTheAutomaticChoice) {
+  Read("AudioDriver = NoSuchDriver\r\n");
+  EXPECT_TRUE(Shell.AudioDriverGiven);
+  EXPECT_EQ(Core.SetupValues[SetupAudioDriver], 0);
+}
+
+TEST_F(SetupFileTest, KeyLinesFillControlSlots) {
+  Read("Key=0,38\nKey=100,5\nKey=-12,-67\nKey=99,301\nKey=99999999,5\nKey=7\n");
+  EXPECT_EQ(Input.ControlTable[0], 38);
+  EXPECT_EQ(Input.ControlTable[12], 67);
+  EXPECT_EQ(Input.ControlTable[99], 301);
+  EXPECT_EQ(Input.ControlTable[100], 0);
+  EXPECT_EQ(Input.ControlTable[7], 0);  // no code: 0, unbound
+}
+
+TEST_F(SetupFileTest, ReadingLogsWhatItSwitches) {
+  Read("Fullscreen = True\nGFX Engine = DX9\nESS=1\n");
+  EXPECT_EQ(Log(), (std::vector<std::string>{"\tSetting to Fullscreen", "\tDirectX 9 Mode",
+                                             "\tAssuming Emergency Slow System values."}));
+}
+
+TEST_F(SetupFileTest, DefaultsAreWrittenInTheirLayout) {
+  EXPECT_EQ(SetupFileLines(),
+            (std::vector<std::string>{"[Graphics]", "Fullscreen = False", "GFX Engine = OpenGL", "Width=800",
+                                      "Height=600", "", "[Audio]", "Master = 50", "Sound = 50", "Music = 50",
+                                      "AudioDriver = FreeMix", "; AudioDriver = FreeMix",
+                                      "; AudioDriver = OpenAL Default", "; AudioDriver = OpenAL Generic Software",
+                                      "", "[Controls]", "Key=0,38", "Key=3,37", "Key=5,39", "Key=8,40",
+                                      "Key=10,90", "Key=11,88", "Key=12,67", "Key=13,86"}));
+}
+
+TEST_F(SetupFileTest, WhatIsWrittenReadsBackTheSame) {
+  auto& v = Core.SetupValues;
+  v[SetupFullscreen] = 1;
+  v[SetupEngine] = 2;
+  v[SetupWidth] = 1600;
+  v[SetupHeight] = 900;
+  v[SetupESS] = 1;
+  v[SetupMaster] = 0;
+  v[SetupSound] = 100;
+  v[SetupMusic] = 73;
+  v[SetupAudioDriver] = 2;
+  Input.ControlTable[0] = 0;     // unbound: no line, so the default returns
+  Input.ControlTable[21] = 351;  // joystick 2, Y axis up
+  Input.ControlTable[100] = 9;   // slot 100 is never written
+  Shell.FilesDir = dir.path();
+  WriteSetup();
+  const auto lines = ReadLines(dir.file("Setup.ini"));
+  EXPECT_EQ(lines[5], "ESS=1 ; This is a slow system, and things must run a wee bit slower for it.  Awww..");
+  EXPECT_EQ(ReadFile(dir.file("Setup.ini")).find("\r\n"), std::string("[Graphics]").size());
+
+  const auto written = Core.SetupValues;
+  const auto controls = Input.ControlTable;
+  SetDefaultSetupValues();
+  SetDefaultControls();
+  ReadSetup(dir.file("Setup.ini"));
+  for (int e : {1, 3, 5, 6, 7, 11, 12, 13, 14}) EXPECT_EQ(Core.SetupValues[e], written[e]) << e;
+  for (int s = 1; s < 100; ++s) EXPECT_EQ(Input.ControlTable[s], controls[s]) << s;
+  EXPECT_EQ(Input.ControlTable[0], 38);
+  EXPECT_EQ(Input.ControlTable[100], 0);
+}
+
+TEST_F(SetupFileTest, DamagedFilesNeverCrash) {
+  std::string junk;
+  for (int i = 0; i < 100000; ++i) junk.push_back(static_cast<char>((i * 7919) % 256));
+  Read(junk);
+  Read(std::string(100000, 'W') + "=" + std::string(100000, '9') + "\n");
+  Read("=\n==\n=====\nKey=\nKey=,,,,\n\0\0\0\n");
+  SUCCEED();
+}
+
+TEST_F(SetupFileTest, AFailedWriteKeepsTheOldFile) {
+  Shell.FilesDir = dir.path();
+  WriteFile(dir.file("Setup.ini"), "Width=1024\r\n");
+  ::mkdir(dir.file("Setup.ini.tmp").c_str(), 0755);  // the temporary file cannot be made
+  WriteSetup();
+  EXPECT_EQ(ReadFile(dir.file("Setup.ini")), "Width=1024\r\n");
+}
+
+TEST(AudioDriverChoice, FollowsTheNamePrefixes) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(ChooseAudioDriver(V{"FreeMix", "OpenAL", "DirectSound"}, false, 0), 2);
+  EXPECT_EQ(ChooseAudioDriver(V{"OpenAL", "FreeMix"}, false, 0), 0);
+  EXPECT_EQ(ChooseAudioDriver(V{"FreeMix", "OpenAL"}, false, 0), 0);
+  EXPECT_EQ(ChooseAudioDriver(V{"Null", "freemix"}, false, 0), 1);
+  EXPECT_EQ(ChooseAudioDriver(V{"DirectSound", "FreeMix", "DirectSound 2"}, false, 0), 2);
+  EXPECT_EQ(ChooseAudioDriver(V{"Null", "Pulse"}, false, 0), 0);
+  EXPECT_EQ(ChooseAudioDriver(V{}, false, 0), 0);
+  EXPECT_EQ(ChooseAudioDriver(V{"FreeMix", "DirectSound"}, true, 0), 0);  // the file decides
+}

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "core/core.h"
+#include "display/display.h"
+#include "input/input.h"
+#include "render/render.h"
+#include "scores/scores.h"
+#include "shell/shell.h"
+#include "support/test_support.h"
+
+namespace {
+
+// A Files/ folder in a temporary place, with its two sub-folders.
+struct FilesFolder {
+  FilesFolder() {
+    ::mkdir(files.c_str(), 0755);
+    ::mkdir((files + "/Common").c_str(), 0755);
+    ::mkdir((files + "/278").c_str(), 0755);
+  }
+  TempDir dir;
+  std::string files = dir.file("Files");
+};
+
+InputEvent KeyEvent(int code, bool down) { return InputEvent(down ? InputEvent::KeyDown : InputEvent::KeyUp, code); }
+
+// Presses and releases keys at fake-clock times.
+void ScriptKeys(std::vector<std::tuple<uint32_t, int, bool>> script) {
+  auto pending = std::make_shared<std::vector<std::tuple<uint32_t, int, bool>>>(std::move(script));
+  Input.EventScript = [pending] {
+    while (!pending->empty() && std::get<0>(pending->front()) <= ClockMs()) {
+      FeedInputEvent(KeyEvent(std::get<1>(pending->front()), std::get<2>(pending->front())));
+      pending->erase(pending->begin());
+    }
+  };
+}
+
+int RunToExit(const std::string& files) {
+  try {
+    RunProgram(files);
+  } catch (const ProgramExit& e) {
+    return e.status;
+  }
+  ADD_FAILURE() << "the program returned instead of ending";
+  return -1;
+}
+
+}  // namespace
+
+class StartUpTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetAllState(1000); }
+  void TearDown() override { ResetRenderState(); }
+};
+
+TEST_F(StartUpTest, LogsTheStartAndStopOrderAndWritesTheSetupFile) {
+  REQUIRE_DISPLAY();
+  FilesFolder f;
+  ScriptKeys({{6000, 27, true}});
+  EXPECT_EQ(RunToExit(f.files), 0);
+
+  const std::vector<std::string> expected = {
+      "Tolvaner's Plondrix Engine", "----------------------------", "Week #278", "----------------------------",
+      "#278 : Vornel Quellor", "----------------------------", "", "Loading", "Setting Audio Driver",
+      "Set Audio Driver", "", "\tRequested Resolution : 800x600", "\tSetup Loaded", "", "Grabbing Previous Scores",
+      ""};
+  const auto log = ReadLines(f.files + "/Debug.txt");
+  ASSERT_GE(log.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + expected.size()), expected);
+  const std::vector<std::string> closing = {"Finished Loading", "Closing Up", "", "Bye!", "", "Play again, soon!!"};
+  ASSERT_GE(log.size(), closing.size());
+  EXPECT_EQ(std::vector<std::string>(log.end() - closing.size(), log.end()), closing);
+
+  const auto setup = ReadLines(f.files + "/Setup.ini");
+  ASSERT_GE(setup.size(), 10u);
+  EXPECT_EQ(std::vector<std::string>(setup.begin(), setup.begin() + 10),
+            (std::vector<std::string>{"[Graphics]", "Fullscreen = False", "GFX Engine = OpenGL", "Width=800",
+                                      "Height=600", "", "[Audio]", "Master = 50", "Sound = 50", "Music = 50"}));
+  EXPECT_EQ(Render.AppTitle, "#278 : Vornel Quellor");
+}
+
+TEST_F(StartUpTest, SharedStateHasItsDefaultsAndLoadingLastsAtLeastTwoAndAHalfSeconds) {
+  REQUIRE_DISPLAY();
+  FilesFolder f;
+  WriteFile(f.files + "/Setup.ini", "[Graphics]\r\nGFX Engine = DX9\r\nKey=10,32\r\n");
+  StartUp(f.files);
+  EXPECT_GE(ClockMs() - Shell.LoadStart, 2500u);
+  EXPECT_EQ(CurrentDir(), Shell.FilesDir + "/278");
+  EXPECT_EQ(Core.SetupValues[SetupEngine], 1);
+  EXPECT_EQ(Input.ControlTable[10], 32);
+  EXPECT_EQ(Input.ControlTable[0], 38);
+  EXPECT_EQ(Display.SpriteBudget[1], 50000);
+  EXPECT_EQ(Display.SpriteBudget[2], 50000);
+  EXPECT_EQ(Input.InputMode, 1);
+  EXPECT_EQ(Input.ControlSetCount, 4);
+  EXPECT_EQ(Core.Difficulty, 1);
+  EXPECT_EQ(Core.BadgeCount, 16);
+  EXPECT_EQ(Core.AboutLines[7], "Destroy the Red Code before");
+  EXPECT_NE(CurrentScreen(), nullptr);
+  const auto log = ReadLines(f.files + "/Debug.txt");
+  EXPECT_NE(std::find(log.begin(), log.end(), "\tReading Setup File"), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), "\tDirectX 9 Mode"), log.end());
+  CloseDebugLog();
+}
+
+TEST_F(StartUpTest, TheProgramRunsOnlyOnce) {
+  Shell.Started = true;
+  RunProgram("/nonexistent");  // returns at once: no start-up, no exit
+  EXPECT_EQ(Core.DebugStream, nullptr);
+}
+
+// The title loop itself needs no window: flips without a screen only pump events and pace.
+TEST_F(StartUpTest, EscapeHeldFromAGameDoesNotQuitUntilPressedAgain) {
+  Shell.EscapeLatch = true;
+  ScriptKeys({{0, 27, true}, {3000, 27, false}, {5000, 27, true}});
+  uint32_t exitedAt = 0;
+  Hooks.ExitScreen = [] { throw ProgramExit{0}; };
+  TitleLoop();  // returns when a fresh Escape press ends it
+  exitedAt = ClockMs();
+  EXPECT_GE(exitedAt, 5000u);
+  EXPECT_LT(exitedAt, 5100u);
+}
+
+TEST_F(StartUpTest, AnEscapeTapWithinOneFrameEndsTheTitleLoop) {
+  ScriptKeys({{1100, 27, true}, {1100, 27, false}});
+  Hooks.ExitScreen = [] { throw ProgramExit{0}; };
+  TitleLoop();
+  EXPECT_LT(ClockMs(), 1200u);
+}
+
+TEST_F(StartUpTest, TheTitleLoopRemovesForbiddenCharactersFromTheCredentials) {
+  ScoreLists.OnlineUser = "us:er/n-a*me";
+  ScoreLists.OnlinePassword = "p{a}s[s]~#\\;?&+'\"";
+  ScriptKeys({{1100, 27, true}});
+  TitleLoop();
+  EXPECT_EQ(ScoreLists.OnlineUser, "username");
+  EXPECT_EQ(ScoreLists.OnlinePassword, "pass");
+}
+
+TEST_F(StartUpTest, AltF4AndTheWindowCloseRequestRunTheExitScreen) {
+  Hooks.ExitScreen = [] { throw ProgramExit{0}; };
+  ScriptKeys({{1100, 164, true}, {1100, 115, true}});
+  EXPECT_THROW(TitleLoop(), ProgramExit);
+  ResetAllState(1000);
+  Hooks.ExitScreen = [] { throw ProgramExit{0}; };
+  Input.EventScript = [] {
+    if (ClockMs() > 1200) FeedInputEvent(InputEvent(InputEvent::Close));
+  };
+  EXPECT_THROW(TitleLoop(), ProgramExit);
+}
+
+TEST(FilesFolderSearch, OverrideThenBesideTheProgramThenCurrentFolder) {
+  FilesFolder a, b;
+  EXPECT_EQ(FindFilesFolder(a.files, "", ""), a.files);
+  EXPECT_EQ(FindFilesFolder(a.dir.file("nope"), b.dir.path(), ""), "");
+  EXPECT_EQ(FindFilesFolder("", a.dir.path(), b.dir.path()), a.dir.path() + "/Files");
+  EXPECT_EQ(FindFilesFolder("", "/nonexistent", b.dir.path()), b.dir.path() + "/Files");
+  EXPECT_EQ(FindFilesFolder("", "/nonexistent", "/nonexistent"), "");
+}

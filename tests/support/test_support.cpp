@@ -1,0 +1,72 @@
+#include "support/test_support.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "audio/audio.h"
+#include "core/core.h"
+#include "display/display.h"
+#include "game/game.h"
+#include "input/input.h"
+#include "render/render.h"
+#include "scores/scores.h"
+#include "shell/shell.h"
+
+void ResetAllState(uint32_t startMs) {
+  ResetCoreState();
+  ResetInputState();
+  ResetRenderState();
+  ResetAudioState();
+  ResetDisplayState();
+  ResetScoresState();
+  ResetGameState();
+  ResetShellState();
+  Hooks = ProgramHooks{};
+  Hooks.EndProcess = [](int status) { throw ProgramExit{status}; };
+  UseFakeClock(startMs);
+  Input.EventScript = [] {};
+}
+
+TempDir::TempDir() : oldCwd_(CurrentDir()) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "vq-test-XXXXXX").string();
+  path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
+}
+
+TempDir::~TempDir() {
+  if (!oldCwd_.empty()) ChangeDir(oldCwd_);
+  std::error_code ec;
+  if (!path_.empty()) {
+    // Files made read-only by a test are made writable again so they can be removed.
+    for (auto& entry : std::filesystem::recursive_directory_iterator(path_, ec))
+      std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ec);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+  }
+}
+
+bool HaveDisplay() {
+  const char* display = std::getenv("DISPLAY");
+  return display && *display;
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::vector<std::string> lines;
+  ReadTextLines(path, lines);
+  return lines;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
