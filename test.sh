@@ -3,9 +3,28 @@
 # when they are missing.
 #   ./test.sh              the normal build
 #   ./test.sh --sanitize   the AddressSanitizer + UndefinedBehaviorSanitizer build
+#   ./test.sh --fuzz SECONDS   each libFuzzer target (tests/fuzz) for SECONDS, built with clang
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh --test
+
+if [ "${1:-}" = "--fuzz" ]; then
+  seconds=${2:-30}
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVQ_FUZZ=ON >/dev/null
+  cmake --build build-fuzz -j"$(nproc)"
+  for target in build-fuzz/tests/fuzz/*_fuzz; do
+    name=$(basename "$target")
+    corpus=build-fuzz/corpus/$name
+    mkdir -p "$corpus"
+    seeds=()
+    [ -d "tests/fuzz/seeds/$name" ] && seeds=("tests/fuzz/seeds/$name")
+    echo "== $name for $seconds s"
+    "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+      "$corpus" "${seeds[@]}" 2>&1 | tail -n 12
+    [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "$name found a fault"; exit 1; }
+  done
+  exit 0
+fi
 
 build=build-tests
 args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
