@@ -13,9 +13,9 @@ int32_t Scores::Compare(const Scores* other) const {
 namespace {
 
 // True when right must come before left: the merge takes from the left unless left compares above
-// right, so equal records keep their order. A missing record goes last.
+// right, so equal records keep their order. A missing record goes first, as Compare places it.
 bool RightFirst(const std::shared_ptr<Scores>& left, const std::shared_ptr<Scores>& right) {
-  if (!left) return right != nullptr;
+  if (!left) return false;
   return left->Compare(right.get()) > 0;
 }
 
