@@ -18,11 +18,21 @@ void Check(bool ok) {
   if (!ok) __builtin_trap();
 }
 
-// A fresh folder for the file, on a memory file system when there is one.
-bool EnterScratchFolder() {
-  std::string pattern = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/vq-fuzz-scores-XXXXXX");
-  return mkdtemp(pattern.data()) && ChangeDir(pattern);
-}
+// A fresh folder for the file, on a memory file system when there is one, removed at exit. The
+// loader reads from the working folder, which is changed only around the load: libFuzzer reads and
+// writes its corpus by relative paths.
+struct ScratchFolder {
+  ScratchFolder() {
+    std::string pattern = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/vq-fuzz-scores-XXXXXX");
+    if (mkdtemp(pattern.data())) path = pattern;
+  }
+  ~ScratchFolder() {
+    if (path.empty()) return;
+    std::remove((path + "/" + ScoreFileName).c_str());
+    rmdir(path.c_str());
+  }
+  std::string path;
+};
 
 void CheckRecords() {
   for (const auto& r : ScoreLists.LocalScores) {
@@ -67,8 +77,9 @@ void CheckSaveAndReload() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool ready = EnterScratchFolder();
-  if (!ready) return 0;
+  static const ScratchFolder scratch;
+  const std::string& folder = scratch.path;
+  if (folder.empty()) return 0;
   const std::string text(reinterpret_cast<const char*>(data), size);
   ResetScoresState();
   BuildDefaultKey();
@@ -85,10 +96,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   // The input as the score file.
-  if (std::FILE* f = std::fopen(ScoreFileName, "wb")) {
+  if (std::FILE* f = std::fopen((folder + "/" + ScoreFileName).c_str(), "wb")) {
     std::fwrite(data, 1, size, f);
     std::fclose(f);
+    const std::string cwd = CurrentDir();
+    Check(ChangeDir(folder));
     LoadScores();
+    Check(ChangeDir(cwd));
     CheckRecords();
     CheckSaveAndReload();
   }
