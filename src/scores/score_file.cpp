@@ -58,8 +58,8 @@ std::vector<std::string> ScoreFileLines() {
   std::vector<std::string> lines;
   lines.push_back(Scramble(ScoreLists.OnlineUser + "|" + ScoreLists.OnlinePassword, GameCode));
   SortScores(ScoreLists.LocalScores);
-  for (const auto& record : ScoreLists.LocalScores)
-    if (record && record->GameMode >= 0) lines.push_back(Scramble(ScoreLine(*record), ""));  // online records stay out
+  for (const auto& record : ScoreLists.LocalScores)  // records from online tables stay out
+    if (record && record->GameMode >= 0) lines.push_back(Scramble(ScoreLine(*record), ""));
   return lines;
 }
 

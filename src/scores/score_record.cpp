@@ -34,7 +34,8 @@ void SortScores(std::vector<std::shared_ptr<Scores>>& list) {
     for (size_t lo = 0; lo < n; lo += 2 * width) {
       const size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
       size_t a = lo, b = mid, k = lo;
-      while (a < mid && b < hi) (*to)[k++] = std::move(RightFirst((*from)[a], (*from)[b]) ? (*from)[b++] : (*from)[a++]);
+      while (a < mid && b < hi)
+        (*to)[k++] = std::move(RightFirst((*from)[a], (*from)[b]) ? (*from)[b++] : (*from)[a++]);
       while (a < mid) (*to)[k++] = std::move((*from)[a++]);
       while (b < hi) (*to)[k++] = std::move((*from)[b++]);
     }

@@ -5,15 +5,18 @@
 
 namespace {
 
-// sum of code x position x 3, modulo 4096
+// The checksum: the sum of code x position x 3, modulo 4096 (0 to 4095).
 int Checksum(std::string_view s) {
   int64_t v = 0;
-  for (size_t i = 0; i < s.size(); ++i) v = (v + static_cast<unsigned char>(s[i]) * static_cast<int64_t>(i + 1) * 3) % 4096;
+  for (size_t i = 0; i < s.size(); ++i)
+    v = (v + static_cast<unsigned char>(s[i]) * static_cast<int64_t>(i + 1) * 3) % 4096;
   return static_cast<int>(v);
 }
 
 // Position i takes the key's character (i mod m) + 1: position 1 the second, position m the first.
-unsigned char KeyChar(std::string_view key, size_t i) { return static_cast<unsigned char>(key[i % key.size()]); }
+unsigned char KeyChar(std::string_view key, size_t i) {
+  return static_cast<unsigned char>(key[i % key.size()]);
+}
 
 // XORs every character with the key character of its position.
 std::string WithKey(std::string_view text, std::string_view key) {
