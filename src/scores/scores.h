@@ -1,10 +1,17 @@
-// scores: the score record, the lists of records and the player's names.
+// scores: the score record, the lists of records and the player's names, the scrambled local score
+// file "nuscores.dat", and the dates and times that records carry.
+//
+// The file is read once, when the common assets are first loaded, and written whole (atomically)
+// whenever a finished game's record is stored and at exit. Every line is scrambled with checksums;
+// a line that fails them is dropped on loading.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One finished game.
@@ -18,6 +25,15 @@ struct Scores {
   int32_t GameMode = 0;   // difficulty; online records hold its bitwise complement
   int32_t GameFlags = 0;
   int32_t Quit = 0;       // 1 when the game was quit from the pause menu
+
+  // other.Timestamp - Timestamp, in 64 bits truncated to 32; 1 when other is missing. Sorting
+  // ascending by it puts the newest record first.
+  int32_t Compare(const Scores* other) const;
+};
+
+// "Now" as the runtime gives it: "07 Dec 2011" (English month) and "12:34:56".
+struct DateTimeText {
+  std::string Date, Time;
 };
 
 struct ScoresState {
@@ -26,8 +42,63 @@ struct ScoresState {
   std::shared_ptr<Scores> LastRecord;                 // the most recent finished game
   std::string PlayerName = "Player";
   std::string OnlineUser, OnlinePassword;
+  std::string DefaultKey;       // the scrambling key, built at start-up, never stored
+  bool FileLoaded = false;      // the score file has been read (it is read only once)
+  std::string FilePath;         // where saves go: the file that was read; empty while saving could lose it
+  std::function<DateTimeText()> LocalNow;  // empty: the local clock (tests fix the time here)
 };
 extern ScoresState ScoreLists;
 
 // Fresh score state (tests).
 void ResetScoresState();
+
+// ---- Record ---------------------------------------------------------------------------------------
+// Sits between the eight main fields and the thirty per-level values of a record line ("§" is 167).
+inline constexpr std::string_view ListSeparator{"]{=*\xA7?K31mY8^", 13};
+inline constexpr const char* ScoreFileName = "nuscores.dat";
+
+// Stable merge sort ascending by Compare (newest first); safe whatever Compare answers.
+void SortScores(std::vector<std::shared_ptr<Scores>>& list);
+// Score|Name|Badges|Timestamp|Level|GameMode|GameFlags|Quit, separator, Best[1]|...|Best[30].
+std::string ScoreLine(const Scores& record, std::string_view separator = ListSeparator);
+// True for a character name entry may add to a name: codes 32 to 255 except "|".
+bool IsNameChar(int code);
+// The name as a record stores it: without "|" or ListSeparator, blanks trimmed from both ends.
+std::string StorableName(std::string_view name);
+// Makes the record of the game that just ended (score, per-level values, quit mark; name, date,
+// time, badges and game options from the current state), makes it the last record, adds it to
+// LocalScores, sorts, and saves the score file at once. Returns the record.
+std::shared_ptr<Scores> StoreFinishedGame(int64_t score, const std::array<int32_t, 31>& best, int32_t quit);
+
+// ---- Scrambling -----------------------------------------------------------------------------------
+// Builds DefaultKey from the title words, the tagline and the week number (92 characters).
+void BuildDefaultKey();
+// Upper-case hexadecimal, 2 x (n + 12) digits for n characters; "" for an empty text. An empty key
+// means DefaultKey.
+std::string Scramble(std::string_view text, std::string_view key);
+// The text back, or "XXX" when a checksum fails or the text is too short to hold one.
+std::string Unscramble(std::string_view text, std::string_view key);
+// "A".."F" count 10..15, digits their value, anything else (lower case too) 0.
+int32_t HexToInt(std::string_view text);
+
+// ---- Score file -----------------------------------------------------------------------------------
+// Reads "nuscores.dat" from the working folder into the lists and names, the first time only.
+void LoadScores();
+// Writes the score file (sorting LocalScores first); false when it was not written.
+bool SaveScores();
+// The file's lines for the current state; sorts LocalScores.
+std::vector<std::string> ScoreFileLines();
+// Replaces LocalScores, the credentials and (from the first record) PlayerName with the lines'
+// content; returns how many record lines were dropped.
+int ScoresFromLines(const std::vector<std::string>& lines);
+
+// ---- Dates, times, badge bits ----------------------------------------------------------------------
+// The current local date and time texts (through ScoreLists.LocalNow when set).
+DateTimeText CurrentDateTime();
+// The timestamp of a date text ("" for today) at the current time.
+int64_t MakeTimestamp(std::string_view dateText);
+// "07-12-2011" and "12:34:56" for a timestamp.
+std::string FormatDate(int64_t timestamp);
+std::string FormatTime(int64_t timestamp);
+// 1 when bit n - 1 of value is set, else 0 (0 for n outside 1..32).
+int TestBit(int32_t value, int n);

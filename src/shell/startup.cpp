@@ -58,6 +58,7 @@ void StartUp(const std::string& filesDir) {
   //    driver list below and the settings panel can offer them.
   Hooks.WriteSetup = WriteSetup;
   Hooks.ExitScreen = ExitScreen;
+  Hooks.LoadScores = LoadScores;
   ListAudioDrivers();
   EnableOpenAL();
 
@@ -81,6 +82,9 @@ void StartUp(const std::string& filesDir) {
   // 7. Control and setup defaults, before the setup file may override them.
   SetDefaultControls();
   SetDefaultSetupValues();
+
+  // 8. The score-scrambling key, before anything is scrambled.
+  BuildDefaultKey();
 
   // 9. The Files/ folder becomes the working directory.
   ChangeDir(filesDir);

@@ -1,0 +1,94 @@
+// "nuscores.dat": line 1 the scrambled credentials, then one scrambled record line per local game,
+// newest first. Read once per run, written whole and atomically.
+#include "core/core.h"
+#include "scores/scores.h"
+
+namespace {
+
+// The record of one unscrambled line, or null when the line holds none (no "|" before the
+// separator: a failed checksum reads "XXX").
+std::shared_ptr<Scores> RecordFromLine(const std::string& line) {
+  const std::string main = Field(line, ListSeparator, 1);
+  if (main.find('|') == std::string::npos) return nullptr;
+  const std::string perLevel = Field(line, ListSeparator, 2);
+  auto record = std::make_shared<Scores>();
+  // A missing field reads "-+-", which converts to 0.
+  record->Score = TextToLong(Field(main, "|", 1));
+  record->Name = Trim(Field(main, "|", 2));
+  record->Badges = AbsInt(TextToInt(Field(main, "|", 3)));
+  record->Timestamp = TextToLong(Field(main, "|", 4));
+  record->Level = AbsInt(TextToInt(Field(main, "|", 5)));
+  record->GameMode = AbsInt(TextToInt(Field(main, "|", 6)));
+  record->GameFlags = AbsInt(TextToInt(Field(main, "|", 7)));
+  record->Quit = AbsInt(TextToInt(Field(main, "|", 8)));
+  for (int i = 1; i <= 30; ++i) record->Best[i] = AbsInt(TextToInt(Field(perLevel, "|", i)));
+  return record;
+}
+
+}  // namespace
+
+int ScoresFromLines(const std::vector<std::string>& lines) {
+  const std::string header = Unscramble(lines.empty() ? std::string() : lines[0], GameCode);
+  ScoreLists.OnlineUser = Field(header, "|", 1);
+  ScoreLists.OnlinePassword = Field(header, "|", 2);
+
+  ScoreLists.LocalScores.clear();
+  int dropped = 0;
+  bool first = true;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    // Lines of two characters or fewer cannot hold a scrambled record; they are dropped as they
+    // are, never read as plain text.
+    std::shared_ptr<Scores> record;
+    if (lines[i].size() > 2) record = RecordFromLine(Unscramble(lines[i], ""));
+    if (!record) {
+      ++dropped;
+      continue;
+    }
+    if (first) ScoreLists.PlayerName = record->Name;  // the newest, in a file this program wrote
+    first = false;
+    ScoreLists.LocalScores.push_back(std::move(record));
+  }
+  // One stable sort at the end leaves the order that sorting after every line would, in
+  // n log n time rather than n squared.
+  SortScores(ScoreLists.LocalScores);
+  return dropped;
+}
+
+std::vector<std::string> ScoreFileLines() {
+  std::vector<std::string> lines;
+  lines.push_back(Scramble(ScoreLists.OnlineUser + "|" + ScoreLists.OnlinePassword, GameCode));
+  SortScores(ScoreLists.LocalScores);
+  for (const auto& record : ScoreLists.LocalScores)  // records from online tables stay out
+    if (record && record->GameMode >= 0) lines.push_back(Scramble(ScoreLine(*record), ""));
+  return lines;
+}
+
+// Read only on the first call: the asset loader runs again whenever display settings are applied,
+// and a second read would drop the games finished since start-up and undo edited names. Until the
+// first read has succeeded (or found no file) nothing is saved, so an unread file is never replaced.
+void LoadScores() {
+  if (ScoreLists.FileLoaded) return;
+  ScoreLists.FileLoaded = true;
+  // The full path, so that saves reach this file wherever the working folder is by then.
+  const std::string dir = CurrentDir();
+  const std::string path = dir.empty() ? std::string(ScoreFileName) : dir + "/" + ScoreFileName;
+  if (FileExists(path)) {
+    std::vector<std::string> lines;
+    if (!ReadTextLines(path, lines)) {
+      DebugLine("\tCould not read the score file; it is left as it is");
+      return;
+    }
+    const int dropped = ScoresFromLines(lines);
+    if (dropped > 0) DebugLine("\tScore file: " + std::to_string(dropped) + " damaged lines dropped");
+  }
+  ScoreLists.FilePath = path;
+}
+
+bool SaveScores() {
+  if (ScoreLists.FilePath.empty()) return false;
+  if (!WriteTextFileAtomic(ScoreLists.FilePath, ScoreFileLines())) {
+    DebugLine("\tCould not write the score file");
+    return false;
+  }
+  return true;
+}
