@@ -29,6 +29,7 @@ void ResetAllState(uint32_t startMs) {
   Hooks.EndProcess = [](int status) { throw ProgramExit{status}; };
   UseFakeClock(startMs);
   Input.EventScript = [] {};
+  Input.JoystickScript.emplace();  // no joysticks unless a test scripts some
 }
 
 TempDir::TempDir() : oldCwd_(CurrentDir()) {
