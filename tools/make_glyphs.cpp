@@ -13,8 +13,8 @@
 // they stay crisp when tinted and scaled by 1.01 to 3, with a faint halo that reads as phosphor glow.
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <cstdio>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -42,8 +42,8 @@ constexpr float Stroke = 2;
 //   A cu cv r a0 a1  arc of radius r (stroke centre) from angle a0 to a1 degrees (0 right, 90 down)
 //   O u0 v0 u1 v1 r  rounded outline whose outer edge is the box u0..u1, v0..v1
 //   P u v            a 2 x 2 dot at u..u+2, v..v+2
-// The first ten are digits; the others are signs of our own in the spirit of code rain. None is
-// symmetric, so the mirrored half of the sheet adds thirty more shapes.
+// Ten digits and twenty signs of our own in the spirit of code rain. None is symmetric, so the
+// mirrored half of the sheet adds thirty more shapes. Their frames are decided by ChooseSlots.
 const char* const Designs[30] = {
     "O 0 0 10 24 4; D 3.2 15.5 6.8 8.5",                        // slashed 0
     "V 4 0 22; D 1.5 4.5 5 1; H 22 1 9",                        // 1
@@ -195,29 +195,31 @@ int main(int argc, char** argv) {
     DrawGlyph(mirrors.back(), program, BoxX, BoxY, true);
   }
   const std::vector<int> slots = ChooseSlots(designs);
-  Mask core(SheetW, SheetH);
+
+  // Each glyph with its halo, a soft blur of its own strokes that stays off the cell's edge, so a
+  // glyph and its mirror match exactly and nothing bleeds into a neighbour.
+  Mask core(SheetW, SheetH), halo(SheetW, SheetH);
   for (int i = 0; i < GlyphCount; ++i) {
     const bool mirrored = i >= GlyphCount / 2;
     const int design = slots[mirrored ? GlyphCount - 1 - i : i];
-    Union(core, mirrored ? mirrors[design] : designs[design], (i % GlyphsPerRow) * CellW, (i / GlyphsPerRow) * CellH);
+    const Mask& cell = mirrored ? mirrors[design] : designs[design];
+    Mask glow = Blur(cell, 1.3f);
+    for (int y = 0; y < CellH; ++y)
+      for (int x = 0; x < CellW; ++x)
+        if (x == 0 || y == 0 || x == CellW - 1 || y == CellH - 1) glow.At(x, y) = 0;
+    const int ox = (i % GlyphsPerRow) * CellW, oy = (i / GlyphsPerRow) * CellH;
+    Union(core, cell, ox, oy);
+    Union(halo, glow, ox, oy);
   }
-  // Six stars in the column that only the spark cut sees.
+  // Six stars in the column that only the spark cut sees, with their own halo.
   Mask stars(SheetW, SheetH);
   for (int row = 0; row < 6; ++row) DrawStar(stars, GlyphsPerRow * CellW + 4, row * 8 + 4, row);
-
-  // Halo: a soft blur of the strokes, kept inside each glyph's cell (and the stars' inside their
-  // column) so that nothing bleeds into a neighbour.
-  const Mask glyphGlow = Blur(core, 1.3f), starGlow = Blur(stars, 1.3f);
-  Mask halo(SheetW, SheetH);
+  Mask starGlow = Blur(stars, 1.3f);
   for (int y = 0; y < SheetH; ++y)
-    for (int x = 0; x < SheetW; ++x) {
-      const int cx = x % CellW, cy = y % CellH;
-      const bool inGlyphs = x < GlyphsPerRow * CellW;
-      const bool border = cx == 0 || cx == CellW - 1 || cy == 0 || cy == CellH - 1;
-      const float h = inGlyphs ? (border ? 0.f : glyphGlow.Get(x, y)) : starGlow.Get(x, y);
-      halo.At(x, y) = std::min(1.f, h) * 0.32f;
-    }
+    for (int x = 0; x < GlyphsPerRow * CellW; ++x) starGlow.At(x, y) = 0;
+  Union(halo, starGlow);
   Union(core, stars);
+  for (float& h : halo.v) h = std::min(1.f, h) * 0.32f;
   Image sheet(SheetW, SheetH);
   sheet.AddLight(halo, Rgb(255, 255, 255));
   sheet.Paint(core, Rgb(255, 255, 255));
