@@ -304,7 +304,8 @@ Wave BellLead(double hz, double seconds) {
   Wave w(Samples(seconds + 1.0));
   for (size_t i = 0; i < w.size(); ++i) {
     const double t = Time(i);
-    const double index = 2.5 * std::exp(-t / 0.25);
+    // High notes get less modulation, so their side bands stay below half the sample rate.
+    const double index = 2.5 * std::min(1.0, 800 / hz) * std::exp(-t / 0.25);
     const double mod = std::sin(2 * Pi * hz * 3.5 * t);
     const float env = static_cast<float>(std::exp(-t / 0.6)) * std::min(1.f, static_cast<float>(t / 0.002));
     const float release = t > seconds ? static_cast<float>(std::exp(-(t - seconds) / 0.2)) : 1.f;
