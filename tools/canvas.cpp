@@ -354,17 +354,8 @@ std::vector<uint8_t> Image::ToRgba() const {
   return out;
 }
 
-std::vector<uint8_t> Image::ToGrey() const {
-  std::vector<uint8_t> out;
-  out.reserve(static_cast<size_t>(w) * h);
-  for (size_t i = 0; i < p.size(); i += 4)
-    out.push_back(ToByte(0.2126f * p[i] + 0.7152f * p[i + 1] + 0.0722f * p[i + 2]));
-  return out;
-}
-
 bool SaveImage(const Image& img, const std::string& path, int channels) {
   switch (channels) {
-    case 1: return WritePng(path, img.w, img.h, 1, img.ToGrey());
     case 3: return WritePng(path, img.w, img.h, 3, img.ToRgb());
     case 4: return WritePng(path, img.w, img.h, 4, img.ToRgba());
     default: return false;

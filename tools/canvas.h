@@ -89,8 +89,7 @@ struct Image {
 
   std::vector<uint8_t> ToRgb() const;   // composited over black
   std::vector<uint8_t> ToRgba() const;  // straight alpha
-  std::vector<uint8_t> ToGrey() const;  // luminance over black
 };
 
-// Writes the picture as PNG with 1 (grey), 3 (RGB over black) or 4 (RGBA) channels.
+// Writes the picture as PNG with 3 (RGB over black) or 4 (RGBA) channels.
 bool SaveImage(const Image& img, const std::string& path, int channels);

@@ -9,8 +9,9 @@
 //    chosen among the designs so that every shard holds a piece of stroke. The cells at x 112..119,
 //    outside every glyph, hold six star-shaped sparks (frames 14, 29, 44, 59, 74, 89).
 //
-// Glyphs are white on black (black is the mask colour): 2-pixel strokes on pixel boundaries so that
-// they stay crisp when tinted and scaled by 1.01 to 3, with a faint halo that reads as phosphor glow.
+// Glyphs are white on black in an RGB picture (black is the mask colour): 2-pixel strokes on pixel
+// boundaries so that they stay crisp when tinted and scaled by 1.01 to 3, with a faint halo that
+// reads as phosphor glow.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -90,7 +91,10 @@ void DrawGlyph(Mask& m, const std::string& program, float ox, float oy, bool mir
     float a = 0, b = 0, c = 0, d = 0, e = 0;
     switch (op) {
       case 'H': in >> a >> b >> c; Box(m, std::min(X(b), X(c)), Y(a), std::max(X(b), X(c)), Y(a + Stroke)); break;
-      case 'V': in >> a >> b >> c; Box(m, std::min(X(a), X(a + Stroke)), Y(b), std::max(X(a), X(a + Stroke)), Y(c)); break;
+      case 'V':
+        in >> a >> b >> c;
+        Box(m, std::min(X(a), X(a + Stroke)), Y(b), std::max(X(a), X(a + Stroke)), Y(c));
+        break;
       case 'P': in >> a >> b; Box(m, std::min(X(a), X(a + 2)), Y(b), std::max(X(a), X(a + 2)), Y(b + 2)); break;
       case 'D': in >> a >> b >> c >> d; Segment(m, {X(a), Y(b)}, {X(c), Y(d)}, Stroke * 1.05f); break;
       case 'A':
@@ -225,7 +229,7 @@ int main(int argc, char** argv) {
   sheet.Paint(core, Rgb(255, 255, 255));
   sheet.Clamp();
   const std::string path = std::string(argv[1]) + "/278/font.png";
-  if (!SaveImage(sheet, path, 1)) {
+  if (!SaveImage(sheet, path, 3)) {
     std::fprintf(stderr, "cannot write %s\n", path.c_str());
     return 1;
   }

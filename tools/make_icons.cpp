@@ -269,7 +269,8 @@ void Wave(Image& img) {
 void LevelBars(Image& img) {
   const float heights[5] = {6, 11, 8, 12.5f, 4.5f};
   for (int k = 0; k < 5; ++k)
-    Shape(img, k % 2 ? White : Light, [&](Mask& m) { Box(m, 1.5f + k * 2.7f, 14.5f - heights[k], 3.5f + k * 2.7f, 14.5f); });
+    Shape(img, k % 2 ? White : Light,
+          [&](Mask& m) { Box(m, 1.5f + k * 2.7f, 14.5f - heights[k], 3.5f + k * 2.7f, 14.5f); });
 }
 
 void Notes(Image& img) {

@@ -223,7 +223,8 @@ std::vector<float> RenderLoop() {
     const int root = Roots[chord];
     if (part == Part::Intro || part == Part::Break) {
       if (bar >= 2) {
-        const Wave& sub = notes.Get(Key("sub", root + 12, 15), [&] { return SubBass(NoteHz(root + 12), 15 * stepSeconds); });
+        const Wave& sub = notes.Get(Key("sub", root + 12, 15),
+                                    [&] { return SubBass(NoteHz(root + 12), 15 * stepSeconds); });
         mix.Add(sub, barStart, 0.45f, 0, 0, 0, true);
       }
     } else {
@@ -280,7 +281,10 @@ std::vector<float> RenderLoop() {
     peak = std::max({peak, std::fabs(mix.left[i]), std::fabs(mix.right[i])});
   }
   std::vector<float> out(2 * Loop);
-  for (size_t i = 0; i < Loop; ++i) out[2 * i] = mix.left[i] * 0.89f / peak, out[2 * i + 1] = mix.right[i] * 0.89f / peak;
+  for (size_t i = 0; i < Loop; ++i) {
+    out[2 * i] = mix.left[i] * 0.89f / peak;
+    out[2 * i + 1] = mix.right[i] * 0.89f / peak;
+  }
   return out;
 }
 

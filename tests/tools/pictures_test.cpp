@@ -146,7 +146,8 @@ TEST(Fonts, EachFaceOpensAndHasTheLettersOfTheMenus) {
     FT_Face face = nullptr;
     ASSERT_EQ(FT_New_Face(lib, (FilesDir() + "/Common/" + name).c_str(), 0, &face), 0);
     EXPECT_TRUE(FT_IS_SCALABLE(face));
-    for (int ch = 32; ch < 127; ++ch) EXPECT_NE(FT_Get_Char_Index(face, ch), 0u) << "no glyph for '" << char(ch) << "'";
+    for (int ch = 32; ch < 127; ++ch)
+      EXPECT_NE(FT_Get_Char_Index(face, ch), 0u) << "no glyph for '" << static_cast<char>(ch) << "'";
     FT_Done_Face(face);
   }
   FT_Done_FreeType(lib);

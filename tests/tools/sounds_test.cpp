@@ -52,7 +52,8 @@ double SeamJump(const Sound& s) {
 Sound SineLoop(double periods) {
   Sound s;
   s.channels = 1, s.rate = 44100, s.ok = true;
-  for (int i = 0; i < 44100; ++i) s.samples.push_back(static_cast<float>(0.5 * std::sin(2 * M_PI * periods * i / 44100)));
+  for (int i = 0; i < 44100; ++i)
+    s.samples.push_back(static_cast<float>(0.5 * std::sin(2 * M_PI * periods * i / 44100)));
   return s;
 }
 
@@ -92,7 +93,10 @@ TEST(SoundEffects, EachIsCleanMonoPcmAtAHealthyLevel) {
 TEST(Music, ComposerSamplesAreAllThereAndSound) {
   std::vector<std::string> names;
   for (int n = 1; n <= 8; ++n) names.push_back("d1-" + std::to_string(n)), names.push_back("d2-" + std::to_string(n));
-  for (int n = 1; n <= 4; ++n) names.push_back("bass" + std::to_string(n)), names.push_back("lead" + std::to_string(n));
+  for (int n = 1; n <= 4; ++n) {
+    names.push_back("bass" + std::to_string(n));
+    names.push_back("lead" + std::to_string(n));
+  }
   for (int n = 1; n <= 3; ++n) names.push_back("accompany" + std::to_string(n));
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
@@ -128,7 +132,9 @@ TEST(Music, PatternFileUsesEverySectionAndStretchMode) {
       for (int k = 0; k < 5; ++k)
         if (upper == sections[k]) section = k;
     } else if (section >= 0 && upper.rfind("STRETCH", 0) == 0) {
-      auto ends = [&](const std::string& e) { return upper.size() >= e.size() && upper.compare(upper.size() - e.size(), e.size(), e) == 0; };
+      auto ends = [&](const std::string& e) {
+        return upper.size() >= e.size() && upper.compare(upper.size() - e.size(), e.size(), e) == 0;
+      };
       if (ends("FALSE")) modes[section] = 0;
       else if (ends("RANDOM")) modes[section] = 1;
       else if (ends("RANDOM+")) modes[section] = 2;
@@ -180,7 +186,8 @@ TEST(Music, LoopEndJoinsItsStart) {
   EXPECT_LT(SeamJump(s), 1.0);
   // The seam also sits in a quiet moment, so a restart after a short gap does not click either.
   float edge = 0;
-  for (size_t i = 0; i < 64 * 2; ++i) edge = std::max({edge, std::fabs(s.samples[i]), std::fabs(s.samples[s.samples.size() - 1 - i])});
+  for (size_t i = 0; i < 64 * 2; ++i)
+    edge = std::max({edge, std::fabs(s.samples[i]), std::fabs(s.samples[s.samples.size() - 1 - i])});
   EXPECT_LT(edge, 0.1f);
 }
 
