@@ -7,9 +7,16 @@
 namespace {
 
 // ix = cos(rot) x sx, iy = -sin(rot) x sy, jx = sin(rot) x sx, jy = cos(rot) x sy.
+// The cosine and sine are kept for the last rotation: screens change the scale far more often
+// than the angle (the engine test sets both for every sprite).
 void UpdateTransform(TPelmoGraphics& g) {
-  const double radians = g.tform_rot * 3.14159265358979323846 / 180.0;
-  const double c = std::cos(radians), s = std::sin(radians);
+  if (g.tform_rot != g.trig_rot) {
+    const double radians = g.tform_rot * 3.14159265358979323846 / 180.0;
+    g.trig_cos = std::cos(radians);
+    g.trig_sin = std::sin(radians);
+    g.trig_rot = g.tform_rot;
+  }
+  const double c = g.trig_cos, s = g.trig_sin;
   g.tform_ix = static_cast<float>(c * g.tform_scale_x);
   g.tform_iy = static_cast<float>(-s * g.tform_scale_y);
   g.tform_jx = static_cast<float>(s * g.tform_scale_x);

@@ -1,6 +1,7 @@
 // Pixel buffers and the PNG codec (libpng): pictures decode to RGBA; pixel buffers are written
 // with the zlib level asked for.
 #include <png.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <csetjmp>
@@ -105,11 +106,14 @@ int SavePixmapAsPNG(const TPixmap* pixmap, const std::string& path, int compress
   std::vector<png_bytep> rows(static_cast<size_t>(pixmap->height));
   for (int y = 0; y < pixmap->height; ++y)
     rows[static_cast<size_t>(y)] = const_cast<png_bytep>(&pixmap->pixels[static_cast<size_t>(y) * pixmap->pitch]);
+  // A file that is there already (or is no plain file at all) is never removed on failure.
+  struct stat before;
+  const bool existed = ::stat(path.c_str(), &before) == 0;
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return 0;
   bool ok = WritePngRows(file, pixmap, rows.data(), std::clamp(compression, 0, 9));
   ok = std::fflush(file) == 0 && !std::ferror(file) && ok;
   ok = std::fclose(file) == 0 && ok;
-  if (!ok) std::remove(path.c_str());  // never leave half a picture
+  if (!ok && !existed) std::remove(path.c_str());  // no half picture left behind
   return ok ? 1 : 0;
 }

@@ -124,6 +124,8 @@ struct TPelmoGraphics {
   TPelmoDriver* driver = nullptr;
   int depth = 0, hertz = 0, flags = 0;  // how the screen was opened
   bool opened = true;                    // false for a screen attached to a window made elsewhere
+  float trig_rot = 0;                    // the rotation trig_cos and trig_sin belong to
+  double trig_cos = 1, trig_sin = 0;
 };
 
 // ---- State -----------------------------------------------------------------------------------------

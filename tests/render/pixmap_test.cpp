@@ -89,6 +89,9 @@ TEST_F(PixmapTest, AFileThatCannotBeWrittenGivesZeroAndNoFile) {
   EXPECT_EQ(SavePixmapAsPNG(&p, dir.file("missing/shot.png"), 9), 0);
   EXPECT_EQ(SavePixmapAsPNG(&p, dir.path(), 9), 0);  // a folder
   EXPECT_EQ(SavePixmapAsPNG(&p, "/dev/full", 9), 0);  // the disk is full
+  struct stat device;
+  ASSERT_EQ(::stat("/dev/full", &device), 0);
+  EXPECT_TRUE(S_ISCHR(device.st_mode));  // and a file that was there stays
   EXPECT_EQ(SavePixmapAsPNG(nullptr, dir.file("null.png"), 9), 0);
   TPixmap empty(0, 0);
   EXPECT_EQ(SavePixmapAsPNG(&empty, dir.file("empty.png"), 9), 0);
