@@ -270,3 +270,35 @@ TEST_F(ImageTest, TexturesAreRemadeOnTheNextScreenFromTheKeptPixels) {
   }
   EXPECT_EQ(Pixel(61, 61), 0x0000ffu);
 }
+
+TEST_F(ImageTest, FramesTurnAndGrowAboutTheirCentredHandle) {
+  REQUIRE_DISPLAY();
+  Open();
+  SetAutoCentreHandle(1);
+  // 16 x 8: left half red, right half green.
+  auto image = LoadImageFile(Picture("halves.png", 16, 8, [](int x, int) { return x < 8 ? 0xffff0000u : 0xff00ff00u; }), 0);
+  ASSERT_NE(image, nullptr);
+  SetBlend(2);
+  SetRotation(90);
+  SetScale(2, 2);
+  DrawImageFrame(image, 80, 60);
+  // Turned a quarter clockwise and doubled about (80, 60): 16 wide, 32 tall, red above, green below.
+  EXPECT_EQ(CountColour(0xff0000u), 16 * 16);
+  EXPECT_EQ(CountColour(0x00ff00u), 16 * 16);
+  EXPECT_EQ(Pixel(72, 44), 0xff0000u);
+  EXPECT_EQ(Pixel(87, 59), 0xff0000u);
+  EXPECT_EQ(Pixel(72, 60), 0x00ff00u);
+  EXPECT_EQ(Pixel(87, 75), 0x00ff00u);
+  EXPECT_EQ(Pixel(71, 60), 0u);
+  EXPECT_EQ(Pixel(80, 76), 0u);
+  // The origin moves images too; the state's handle does not.
+  Cls();
+  SetRotation(0);
+  SetScale(1, 1);
+  SetOrigin(5, 5);
+  SetHandle(100, 100);
+  DrawImageFrame(image, 20, 20);
+  EXPECT_EQ(Pixel(17, 21), 0xff0000u);
+  EXPECT_EQ(Pixel(32, 28), 0x00ff00u);
+  EXPECT_EQ(Pixel(16, 21), 0u);
+}
