@@ -31,7 +31,7 @@ constexpr int WindowWidth = 800, WindowHeight = 600;
 constexpr float VirtualWidth = 1280, VirtualHeight = 960;
 constexpr double FrameBudgetMs = 1000.0 / 60.0;
 
-int FramesPerFigure = 12;
+int FramesPerFigure = 25;
 
 struct Sprite {
   float x, y, rotation;
@@ -96,54 +96,85 @@ void DrawNaively(const std::shared_ptr<TImage>& image, const std::vector<Sprite>
 
 using DrawFn = std::function<void(const std::vector<Sprite>&)>;
 
-// Median milliseconds of whole frames: clear, draw, present (which waits for the rasteriser).
+// One whole frame in milliseconds: clear, draw, present (which waits for the rasteriser).
 double FrameMs(const DrawFn& draw, const std::vector<Sprite>& sprites) {
-  std::vector<double> times;
-  for (int frame = 0; frame < FramesPerFigure + 2; ++frame) {
-    const auto start = std::chrono::steady_clock::now();
-    Cls();
-    draw(sprites);
-    Flip(0);
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    if (frame >= 2) times.push_back(ms);  // the first frames warm up
-  }
-  std::nth_element(times.begin(), times.begin() + static_cast<long>(times.size() / 2), times.end());
-  return times[times.size() / 2];
+  const auto start = std::chrono::steady_clock::now();
+  Cls();
+  draw(sprites);
+  Flip(0);
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-// The largest n whose frame fits the 60-per-second budget, to within 1 %.
-int LargestAt60(const DrawFn& draw) {
-  int low = 100, high = 100;
-  while (high < 400000 && FrameMs(draw, MakeSprites(high)) <= FrameBudgetMs) {
-    low = high;
-    high *= 2;
+double Median(std::vector<double> v) {
+  std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
+  return v[v.size() / 2];
+}
+
+// The two paths frame by frame in turn, so that the machine's other load falls on both alike;
+// the median frame of each.
+std::pair<double, double> MeasurePair(const DrawFn& a, const std::vector<Sprite>& spritesA, const DrawFn& b,
+                                      const std::vector<Sprite>& spritesB) {
+  FrameMs(a, spritesA);  // warm-up
+  FrameMs(b, spritesB);
+  std::vector<double> ta, tb;
+  for (int frame = 0; frame < FramesPerFigure; ++frame) {
+    ta.push_back(FrameMs(a, spritesA));
+    tb.push_back(FrameMs(b, spritesB));
   }
-  while (high - low > std::max(50, low / 100)) {
-    const int mid = (low + high) / 2;
-    if (FrameMs(draw, MakeSprites(mid)) <= FrameBudgetMs) low = mid;
-    else high = mid;
+  return {Median(ta), Median(tb)};
+}
+
+// The n whose frame takes the 60-per-second budget: interpolated from the table, then refined by
+// secant steps through fresh measurements.
+int LargestAt60(const std::vector<std::pair<int, double>>& table, const std::function<double(int)>& measure) {
+  auto secant = [](int n0, double t0, int n1, double t1) {
+    const double slope = (t1 - t0) / (n1 - n0);
+    if (!(slope > 1e-9)) return n1;
+    return std::clamp(static_cast<int>(n1 + (FrameBudgetMs - t1) / slope), 100, 400000);
+  };
+  size_t i = 1;
+  while (i + 1 < table.size() && table[i].second < FrameBudgetMs) ++i;
+  int n0 = table[i - 1].first, n1 = table[i].first;
+  double t0 = table[i - 1].second, t1 = table[i].second;
+  int n = secant(n0, t0, n1, t1);
+  for (int step = 0; step < 3; ++step) {
+    const double t = measure(n);
+    if (std::abs(t - FrameBudgetMs) < 0.1) break;
+    // Keep the nearer old point as the secant's other end.
+    if (std::abs(n - n1) > std::abs(n - n0)) {
+      n1 = n0;
+      t1 = t0;
+    }
+    n0 = n1;
+    t0 = t1;
+    n1 = n;
+    t1 = t;
+    if (n0 == n1) break;
+    n = secant(n0, t0, n1, t1);
   }
-  return low;
+  return n;
 }
 
 void Report(const char* title, const DrawFn& layer, const DrawFn& naive) {
   std::printf("\n%s\n", title);
   std::printf("%8s %10s %10s %12s\n", "n", "layer ms", "naive ms", "naive/layer");
+  std::vector<std::pair<int, double>> layerTable, naiveTable;
   for (int n : {1000, 5000, 10000, 20000}) {
     const std::vector<Sprite> sprites = MakeSprites(n);
-    // Interleaved, three rounds, the median of each: the machine's other load hits both alike.
-    std::vector<double> a, b;
-    for (int round = 0; round < 3; ++round) {
-      a.push_back(FrameMs(layer, sprites));
-      b.push_back(FrameMs(naive, sprites));
-    }
-    std::sort(a.begin(), a.end());
-    std::sort(b.begin(), b.end());
-    std::printf("%8d %10.2f %10.2f %12.2f\n", n, a[1], b[1], b[1] / a[1]);
+    const auto [a, b] = MeasurePair(layer, sprites, naive, sprites);
+    layerTable.emplace_back(n, a);
+    naiveTable.emplace_back(n, b);
+    std::printf("%8d %10.2f %10.2f %12.2f\n", n, a, b, b / a);
     std::fflush(stdout);
   }
-  const int layerMax = LargestAt60(layer);
-  const int naiveMax = LargestAt60(naive);
+  const int layerMax = LargestAt60(layerTable, [&](int n) {
+    const auto sprites = MakeSprites(n);
+    return MeasurePair(layer, sprites, naive, sprites).first;
+  });
+  const int naiveMax = LargestAt60(naiveTable, [&](int n) {
+    const auto sprites = MakeSprites(n);
+    return MeasurePair(layer, sprites, naive, sprites).second;
+  });
   std::printf("largest n at 60 frames per second: layer %d, naive %d (%.2fx)\n", layerMax, naiveMax,
               static_cast<double>(layerMax) / naiveMax);
   std::fflush(stdout);
@@ -156,7 +187,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--no-tune")) tune = false;
     else if (!std::strcmp(argv[i], "--smooth")) smooth = true;
-    else if (!std::strcmp(argv[i], "--quick")) FramesPerFigure = 5;
+    else if (!std::strcmp(argv[i], "--quick")) FramesPerFigure = 9;
     else {
       std::fprintf(stderr, "usage: %s [--no-tune] [--smooth] [--quick]\n", argv[0]);
       return 2;
