@@ -110,73 +110,69 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-// The two paths frame by frame in turn, so that the machine's other load falls on both alike;
-// the median frame of each.
-std::pair<double, double> MeasurePair(const DrawFn& a, const std::vector<Sprite>& spritesA, const DrawFn& b,
-                                      const std::vector<Sprite>& spritesB) {
-  FrameMs(a, spritesA);  // warm-up
-  FrameMs(b, spritesB);
-  std::vector<double> ta, tb;
+struct Figures {
+  double layer, naive;          // median frame, ms
+  double layerBest, naiveBest;  // fastest frame, ms
+};
+
+// The two paths frame by frame in turn, so that the machine's other load falls on both alike.
+Figures MeasurePair(const DrawFn& layer, const std::vector<Sprite>& layerSprites, const DrawFn& naive,
+                    const std::vector<Sprite>& naiveSprites) {
+  FrameMs(layer, layerSprites);  // warm-up
+  FrameMs(naive, naiveSprites);
+  std::vector<double> a, b;
   for (int frame = 0; frame < FramesPerFigure; ++frame) {
-    ta.push_back(FrameMs(a, spritesA));
-    tb.push_back(FrameMs(b, spritesB));
+    a.push_back(FrameMs(layer, layerSprites));
+    b.push_back(FrameMs(naive, naiveSprites));
   }
-  return {Median(ta), Median(tb)};
+  return {Median(a), Median(b), *std::min_element(a.begin(), a.end()), *std::min_element(b.begin(), b.end())};
 }
 
-// The n whose frame takes the 60-per-second budget: interpolated from the table, then refined by
-// secant steps through fresh measurements.
-int LargestAt60(const std::vector<std::pair<int, double>>& table, const std::function<double(int)>& measure) {
-  auto secant = [](int n0, double t0, int n1, double t1) {
-    const double slope = (t1 - t0) / (n1 - n0);
-    if (!(slope > 1e-9)) return n1;
-    return std::clamp(static_cast<int>(n1 + (FrameBudgetMs - t1) / slope), 100, 400000);
-  };
+// The frame time grows in a straight line with n, so the search keeps the slope measured between
+// the table's two sizes around the budget (far apart, hence steady) and moves n by it (Newton's
+// method with a fixed slope): noise in one measurement moves n by only noise / slope.
+struct Search {
+  int n;
+  double slope;  // ms per sprite
+  void Step(double t) {
+    n = std::clamp(static_cast<int>(n + (FrameBudgetMs - t) / slope), 100, 400000);
+  }
+};
+
+Search StartSearch(const std::vector<std::pair<int, double>>& table) {
   size_t i = 1;
   while (i + 1 < table.size() && table[i].second < FrameBudgetMs) ++i;
-  int n0 = table[i - 1].first, n1 = table[i].first;
-  double t0 = table[i - 1].second, t1 = table[i].second;
-  int n = secant(n0, t0, n1, t1);
-  for (int step = 0; step < 3; ++step) {
-    const double t = measure(n);
-    if (std::abs(t - FrameBudgetMs) < 0.1) break;
-    // Keep the nearer old point as the secant's other end.
-    if (std::abs(n - n1) > std::abs(n - n0)) {
-      n1 = n0;
-      t1 = t0;
-    }
-    n0 = n1;
-    t0 = t1;
-    n1 = n;
-    t1 = t;
-    if (n0 == n1) break;
-    n = secant(n0, t0, n1, t1);
-  }
-  return n;
+  const auto [n0, t0] = table[i - 1];
+  const auto [n1, t1] = table[i];
+  const double slope = std::max((t1 - t0) / (n1 - n0), 1e-6);
+  Search s{n0, slope};
+  s.Step(t0);
+  return s;
 }
 
 void Report(const char* title, const DrawFn& layer, const DrawFn& naive) {
   std::printf("\n%s\n", title);
-  std::printf("%8s %10s %10s %12s\n", "n", "layer ms", "naive ms", "naive/layer");
+  std::printf("%8s %10s %10s %12s %12s %12s\n", "n", "layer ms", "naive ms", "naive/layer", "layer best", "naive best");
   std::vector<std::pair<int, double>> layerTable, naiveTable;
   for (int n : {1000, 5000, 10000, 20000}) {
     const std::vector<Sprite> sprites = MakeSprites(n);
-    const auto [a, b] = MeasurePair(layer, sprites, naive, sprites);
-    layerTable.emplace_back(n, a);
-    naiveTable.emplace_back(n, b);
-    std::printf("%8d %10.2f %10.2f %12.2f\n", n, a, b, b / a);
+    const Figures f = MeasurePair(layer, sprites, naive, sprites);
+    layerTable.emplace_back(n, f.layer);
+    naiveTable.emplace_back(n, f.naive);
+    std::printf("%8d %10.2f %10.2f %12.2f %12.2f %12.2f\n", n, f.layer, f.naive, f.naive / f.layer, f.layerBest,
+                f.naiveBest);
     std::fflush(stdout);
   }
-  const int layerMax = LargestAt60(layerTable, [&](int n) {
-    const auto sprites = MakeSprites(n);
-    return MeasurePair(layer, sprites, naive, sprites).first;
-  });
-  const int naiveMax = LargestAt60(naiveTable, [&](int n) {
-    const auto sprites = MakeSprites(n);
-    return MeasurePair(layer, sprites, naive, sprites).second;
-  });
-  std::printf("largest n at 60 frames per second: layer %d, naive %d (%.2fx)\n", layerMax, naiveMax,
-              static_cast<double>(layerMax) / naiveMax);
+  // Both paths refined together, frame by frame in turn.
+  Search a = StartSearch(layerTable), b = StartSearch(naiveTable);
+  for (int step = 0; step < 3; ++step) {
+    const Figures f = MeasurePair(layer, MakeSprites(a.n), naive, MakeSprites(b.n));
+    a.Step(f.layer);
+    b.Step(f.naive);
+  }
+  const int na = a.n, nb = b.n;
+  std::printf("largest n at 60 frames per second (median frame): layer %d, naive %d (%.2fx)\n", na, nb,
+              static_cast<double>(na) / nb);
   std::fflush(stdout);
 }
 
@@ -219,7 +215,7 @@ int main(int argc, char** argv) {
   std::printf("Drawing benchmark: %d x %d window, %.0f x %.0f virtual, %s | %s\n", WindowWidth, WindowHeight,
               VirtualWidth, VirtualHeight, reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
               reinterpret_cast<const char*>(glGetString(GL_VERSION)));
-  std::printf("allocator %s, %s shading, median of %d frames per figure\n", tune ? "tuned" : "defaults",
+  std::printf("allocator %s, %s shading, %d frames of each path per figure\n", tune ? "tuned" : "defaults",
               smooth ? "smooth" : "flat", FramesPerFigure);
 
   for (const auto& [title, scale] :
