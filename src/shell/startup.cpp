@@ -56,6 +56,7 @@ static void EnterGameFolder() {
 void StartUp(const std::string& filesDir) {
   // 1. Runtime services. The OpenAL back ends are registered here, when the library loads, so the
   //    driver list below and the settings panel can offer them.
+  TuneMemoryForDrawing();  // the software rasteriser's per-frame buffers stay in the heap
   Hooks.WriteSetup = WriteSetup;
   Hooks.ExitScreen = ExitScreen;
   Hooks.LoadScores = LoadScores;
