@@ -13,6 +13,8 @@ static void StripCredentialCharacters(std::string& text) {
 void TitleLoop() {
   for (;;) {
     BeginFrame(1);
+    ResetDraw();
+    DrawMenuBackground();
     StripCredentialCharacters(ScoreLists.OnlineUser);
     StripCredentialCharacters(ScoreLists.OnlinePassword);
     FrameEnd(1);
