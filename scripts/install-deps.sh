@@ -16,6 +16,7 @@ test_pkgs=(
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils
   clang libclang-rt-14-dev
+  libopenal1
 )
 
 want=("${build_pkgs[@]}")

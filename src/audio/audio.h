@@ -1,23 +1,128 @@
-// audio: the audio back ends, chosen by name at start-up.
+// audio: sound output through a back end chosen by name at start-up, sounds read from RIFF WAVE and
+// Ogg Vorbis files, and the program's sound effects, music track and start-up jingle.
+//
+// Back ends: "FreeMix" (our own mixer over SDL's audio output; without an audio device it stays
+// silent and moves its voices on by the program clock, so they still end in time), "OpenAL Default"
+// and "OpenAL " + device name (only when libopenal.so.1 loads), and "Recording" for tests.
+// Sounds and channels are shared references; nullptr means none, and every operation given none
+// does nothing.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+// ---- Sounds, channels, back ends ---------------------------------------------------------------------
+// A voice.
+class TChannel {
+ public:
+  virtual ~TChannel() = default;
+  virtual void Stop() = 0;                  // silences the voice; it can be cued again
+  virtual void SetPaused(bool paused) = 0;  // false starts or resumes a cued or paused voice
+  virtual void SetVolume(float volume) = 0; // gain 0..1
+  virtual void SetPan(float pan) = 0;       // -1 left .. 1 right
+  virtual void SetDepth(float depth) = 0;   // unused by the program
+  virtual void SetRate(float rate) = 0;     // speed and pitch factor, 1 as recorded
+  virtual bool Playing() = 0;               // started, not paused, not at its end, not stopped
+};
+
+// A loaded sound.
+class TSound {
+ public:
+  virtual ~TSound() = default;
+  // Starts the sound at once on channel (a new one when none); returns the channel used.
+  virtual std::shared_ptr<TChannel> Play(std::shared_ptr<TChannel> channel = nullptr) = 0;
+  // Prepares the sound on channel (a new one when none), paused at its start; returns the channel.
+  virtual std::shared_ptr<TChannel> Cue(std::shared_ptr<TChannel> channel = nullptr) = 0;
+};
+
+// Decoded sound samples: 16-bit, interleaved.
+struct SoundSamples {
+  int Rate = 0;      // frames per second
+  int Channels = 0;  // 1 mono, 2 stereo (left first)
+  std::vector<int16_t> Samples;
+  size_t Frames() const { return Channels > 0 ? Samples.size() / static_cast<size_t>(Channels) : 0; }
+};
+
+inline constexpr int SoundLoop = 1;  // sound flag: the sound repeats until stopped
+
+// An audio back end.
+class TAudioDriver {
+ public:
+  virtual ~TAudioDriver() = default;
+  virtual std::string Name() = 0;
+  virtual bool Startup() = 0;  // false when it cannot run
+  virtual void Shutdown() = 0;
+  virtual std::shared_ptr<TSound> CreateSound(std::shared_ptr<const SoundSamples> samples, int flags) = 0;
+  virtual std::shared_ptr<TChannel> AllocChannel() = 0;
+  // A RIFF WAVE or Ogg Vorbis file as a sound; nullptr when missing or undecodable.
+  virtual std::shared_ptr<TSound> LoadSound(const std::string& path, int flags) = 0;
+};
+
+// One operation on a voice of the recording back end.
+struct AudioEvent {
+  enum Kind { Cued, Started, Paused, Stopped, VolumeSet, PanSet, RateSet } What = Cued;
+  int Channel = 0;                // the channel's number, from 1 in the order they were made
+  const TSound* Sound = nullptr;  // the sound cued on it
+  float Volume = 1, Pan = 0, Rate = 1;  // the channel's settings after the operation
+  uint32_t Time = 0;              // ms, ClockMs()
+};
+
+// ---- State ---------------------------------------------------------------------------------------
+struct OpenALLibrary;
+
 struct AudioState {
-  std::vector<std::string> DriverNames;  // back ends available, in registration order
-  int CurrentDriver = -1;                // index into DriverNames, -1 none selected
+  std::vector<std::shared_ptr<TAudioDriver>> Drivers;  // in registration order
+  std::shared_ptr<TAudioDriver> Current;               // the running back end, none after a failure
+  bool DefaultPending = true;   // the first back end starts on first use unless one is selected
+  bool DeviceOutput = true;     // false: FreeMix never opens an audio device (tests stay silent)
   bool OpenALChecked = false, OpenALAvailable = false;
+  std::string OpenALFile = "libopenal.so.1";  // the library EnableOpenAL tries
+  std::shared_ptr<OpenALLibrary> OpenAL;  // the loaded library's entry points
+  std::vector<AudioEvent> Recorded;  // what the recording back end was asked to do
+
+  // Sound effects and music.
+  std::array<std::shared_ptr<TSound>, 201> SoundBank;       // 1..200: 001.wav..200.wav
+  std::array<std::shared_ptr<TChannel>, 260> ChannelTable;  // 0..19 composer, 20..255 effects, 256 jingle
+  int SfxCursor = 20;                                       // the effect ring's last index used
+  std::shared_ptr<TChannel> MusicTrackChannel;
 };
 extern AudioState Audio;
 
-// Fresh audio state with the built-in back ends registered (tests).
+// Fresh audio state (tests): "FreeMix" registered, nothing running.
 void ResetAudioState();
+
+// ---- Back ends -------------------------------------------------------------------------------------
 // Names of the back ends available, in registration order, at most 100.
 std::vector<std::string> ListAudioDrivers();
 // Whether a back end of that name exists (letter case ignored).
 bool HasAudioDriver(const std::string& name);
-// Makes the back end of that name current; false when none matches or it cannot start.
+// Shuts the current back end down and starts the one of that name; false (and no sound output)
+// when none matches or it cannot start.
 bool SelectAudioDriver(const std::string& name);
-// Registers the OpenAL back ends when an OpenAL library can be loaded; the first answer stays.
+// Registers the OpenAL back ends when libopenal.so.1 loads; the first answer stays.
 bool EnableOpenAL();
+// Registers and selects the back end "Recording" (tests): it plays nothing, its voices end by the
+// clock, and it appends what it is asked to do to Audio.Recorded.
+void UseRecordingAudio();
+
+// A sound file through the current back end; nullptr when missing, undecodable or no back end.
+std::shared_ptr<TSound> LoadSoundFile(const std::string& path, int flags = 0);
+// Samples as a sound of the current back end.
+std::shared_ptr<TSound> CreateSound(SoundSamples samples, int flags = 0);
+// A fresh, idle voice of the current back end; nullptr without one.
+std::shared_ptr<TChannel> NewChannel();
+
+// ---- Sound effects and music -------------------------------------------------------------------------
+// Plays SoundBank[n] on the next voice of the effect ring: rate 0.25..4, volume 0..1 scaled by the
+// master and sound volumes, pan -1..1. Nothing when the sound volume is 0 or the entry is empty.
+void PlaySfx(int n, float rate, float volume, float pan);
+// Starts sound as the music track in place of the previous one, at the master and music volumes.
+void PlayMusicTrack(const std::shared_ptr<TSound>& sound);
+// Starts the start-up jingle on ChannelTable[256] at the master and sound volumes.
+void PlayStartJingle(const std::shared_ptr<TSound>& sound);
+// Gain of an effect (volume factor 0..1) and of the music track from the volume settings.
+float SfxGain(float volume);
+float MusicGain();

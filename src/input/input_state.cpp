@@ -1,11 +1,13 @@
 // Window events into keyboard and mouse state, and the queries the screens make.
-#include "input/input.h"
-
 #include "core/core.h"
+#include "input/platform.h"
 
 InputState Input;
 
-void ResetInputState() { Input = InputState{}; }
+void ResetInputState() {
+  SdlJoysticksClose();
+  Input = InputState{};
+}
 
 static bool ValidKey(int key) { return key >= 0 && key < 256; }
 static bool ValidButton(int button) { return button >= 1 && button <= 3; }

@@ -7,6 +7,7 @@ int VirtualKeyFromScancode(int scancode) {
   if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z) return 65 + (scancode - SDL_SCANCODE_A);
   if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_9) return 49 + (scancode - SDL_SCANCODE_1);
   if (scancode >= SDL_SCANCODE_F1 && scancode <= SDL_SCANCODE_F12) return 112 + (scancode - SDL_SCANCODE_F1);
+  if (scancode >= SDL_SCANCODE_F13 && scancode <= SDL_SCANCODE_F24) return 124 + (scancode - SDL_SCANCODE_F13);
   if (scancode >= SDL_SCANCODE_KP_1 && scancode <= SDL_SCANCODE_KP_9) return 97 + (scancode - SDL_SCANCODE_KP_1);
   switch (scancode) {
     case SDL_SCANCODE_0: return 48;
@@ -33,8 +34,10 @@ int VirtualKeyFromScancode(int scancode) {
     case SDL_SCANCODE_PRINTSCREEN: return 44;
     case SDL_SCANCODE_INSERT: return 45;
     case SDL_SCANCODE_DELETE: return 46;
+    case SDL_SCANCODE_HELP: return 47;
     case SDL_SCANCODE_LGUI: return 91;
     case SDL_SCANCODE_RGUI: return 92;
+    case SDL_SCANCODE_APPLICATION: return 93;
     case SDL_SCANCODE_KP_MULTIPLY: return 106;
     case SDL_SCANCODE_KP_PLUS: return 107;
     case SDL_SCANCODE_KP_MINUS: return 109;
@@ -48,10 +51,23 @@ int VirtualKeyFromScancode(int scancode) {
     case SDL_SCANCODE_RCTRL: return 163;
     case SDL_SCANCODE_LALT: return 164;
     case SDL_SCANCODE_RALT: return 165;
+    // Browser and media keys.
+    case SDL_SCANCODE_AC_BACK: return 166;
+    case SDL_SCANCODE_AC_FORWARD: return 167;
+    case SDL_SCANCODE_AC_REFRESH: return 168;
+    case SDL_SCANCODE_AC_STOP: return 169;
+    case SDL_SCANCODE_AC_SEARCH: return 170;
+    case SDL_SCANCODE_AC_BOOKMARKS: return 171;
+    case SDL_SCANCODE_AC_HOME: return 172;
     case SDL_SCANCODE_MUTE: return 173;
+    case SDL_SCANCODE_AUDIOMUTE: return 173;  // the mute key of PC keyboards
     case SDL_SCANCODE_VOLUMEDOWN: return 174;
     case SDL_SCANCODE_VOLUMEUP: return 175;
-    // Punctuation by its place on a United Kingdom keyboard.
+    case SDL_SCANCODE_AUDIONEXT: return 176;
+    case SDL_SCANCODE_AUDIOPREV: return 177;
+    case SDL_SCANCODE_AUDIOSTOP: return 178;
+    case SDL_SCANCODE_AUDIOPLAY: return 179;
+    // Punctuation by its place on a United Kingdom keyboard (the names of the codes follow it).
     case SDL_SCANCODE_SEMICOLON: return 186;
     case SDL_SCANCODE_EQUALS: return 187;
     case SDL_SCANCODE_COMMA: return 188;
@@ -66,6 +82,28 @@ int VirtualKeyFromScancode(int scancode) {
     case SDL_SCANCODE_GRAVE: return 223;
     case SDL_SCANCODE_NONUSBACKSLASH: return 226;
     default: return 0;
+  }
+}
+
+int VirtualKeyFromSdlKey(int scancode, int keycode) {
+  const int byPlace = VirtualKeyFromScancode(scancode);
+  if (byPlace < 186 || byPlace > 226) return byPlace;
+  // A punctuation key goes by the symbol the keyboard layout puts on it, so that its name matches
+  // the key cap (the same place holds "#" on a United Kingdom keyboard and "\" on an American one).
+  switch (keycode) {
+    case ';': return 186;
+    case '=': return 187;
+    case ',': return 188;
+    case '-': return 189;
+    case '.': return 190;
+    case '/': return 191;
+    case '\'': return 192;
+    case '[': return 219;
+    case '\\': return scancode == SDL_SCANCODE_NONUSBACKSLASH ? 226 : 220;
+    case ']': return 221;
+    case '#': return 222;
+    case '`': return 223;
+    default: return byPlace;  // a symbol the names do not know: by its place
   }
 }
 
@@ -96,7 +134,7 @@ void PumpEvents() {
       case SDL_KEYDOWN:
       case SDL_KEYUP:
         e.type = ev.type == SDL_KEYDOWN ? InputEvent::KeyDown : InputEvent::KeyUp;
-        e.code = VirtualKeyFromScancode(ev.key.keysym.scancode);
+        e.code = VirtualKeyFromSdlKey(ev.key.keysym.scancode, ev.key.keysym.sym);
         e.repeat = ev.key.repeat != 0;
         if (e.code == 0) continue;
         break;

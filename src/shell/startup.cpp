@@ -79,6 +79,9 @@ void StartUp(const std::string& filesDir) {
   Display.SpriteBudget[1] = 50000;
   Display.SpriteBudget[2] = 50000;
 
+  // 6. Joystick ports: the devices present now, at most 4.
+  InitJoystickPorts();
+
   // 7. Control and setup defaults, before the setup file may override them.
   SetDefaultControls();
   SetDefaultSetupValues();

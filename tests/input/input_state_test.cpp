@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 
+#include <set>
+#include <vector>
+
 #include "input/input.h"
 #include "support/test_support.h"
 
@@ -101,12 +104,44 @@ TEST(KeyMapping, ScancodesMapToWindowsKeyCodes) {
   struct Case {
     int scancode, key;
   } cases[] = {
-      {SDL_SCANCODE_ESCAPE, 27}, {SDL_SCANCODE_TAB, 9},   {SDL_SCANCODE_RETURN, 13}, {SDL_SCANCODE_BACKSPACE, 8},
-      {SDL_SCANCODE_SPACE, 32},  {SDL_SCANCODE_LEFT, 37}, {SDL_SCANCODE_DOWN, 40},   {SDL_SCANCODE_A, 65},
-      {SDL_SCANCODE_Z, 90},      {SDL_SCANCODE_0, 48},    {SDL_SCANCODE_9, 57},      {SDL_SCANCODE_KP_0, 96},
-      {SDL_SCANCODE_KP_9, 105},  {SDL_SCANCODE_F1, 112},  {SDL_SCANCODE_F11, 122},   {SDL_SCANCODE_F12, 123},
-      {SDL_SCANCODE_LALT, 164},  {SDL_SCANCODE_RALT, 165}, {SDL_SCANCODE_NONUSHASH, 222},
-      {SDL_SCANCODE_NONUSBACKSLASH, 226}, {SDL_SCANCODE_F13, 0},
+      {SDL_SCANCODE_ESCAPE, 27},  {SDL_SCANCODE_TAB, 9},     {SDL_SCANCODE_RETURN, 13},   {SDL_SCANCODE_BACKSPACE, 8},
+      {SDL_SCANCODE_SPACE, 32},   {SDL_SCANCODE_LEFT, 37},   {SDL_SCANCODE_DOWN, 40},     {SDL_SCANCODE_A, 65},
+      {SDL_SCANCODE_Z, 90},       {SDL_SCANCODE_0, 48},      {SDL_SCANCODE_9, 57},        {SDL_SCANCODE_KP_0, 96},
+      {SDL_SCANCODE_KP_9, 105},   {SDL_SCANCODE_F1, 112},    {SDL_SCANCODE_F11, 122},     {SDL_SCANCODE_F12, 123},
+      {SDL_SCANCODE_F13, 124},    {SDL_SCANCODE_LALT, 164},  {SDL_SCANCODE_RALT, 165},    {SDL_SCANCODE_NONUSHASH, 222},
+      {SDL_SCANCODE_NONUSBACKSLASH, 226}, {SDL_SCANCODE_AUDIOMUTE, 173}, {SDL_SCANCODE_KP_ENTER, 13},
+      {SDL_SCANCODE_UNKNOWN, 0},  {SDL_SCANCODE_LANG1, 0},   {-1, 0},                     {100000, 0},
   };
   for (const Case& c : cases) EXPECT_EQ(VirtualKeyFromScancode(c.scancode), c.key) << c.scancode;
+}
+
+// Every key the control names know that a PC keyboard has is reachable from some SDL key.
+TEST(KeyMapping, EveryNamedKeyOfAPcKeyboardIsReachable) {
+  std::set<int> reachable;
+  for (int sc = 0; sc < SDL_NUM_SCANCODES; ++sc) reachable.insert(VirtualKeyFromScancode(sc));
+  std::vector<int> named = {8, 9, 12, 13, 19, 20, 27, 32, 33, 34, 35, 36, 37, 38, 39, 40, 44, 45, 46,
+                            91, 92, 106, 107, 109, 110, 111, 144, 145, 160, 161, 162, 163, 164, 165,
+                            173, 174, 175, 186, 187, 188, 189, 190, 191, 192, 219, 220, 221, 222, 223, 226};
+  for (int k = 48; k <= 57; ++k) named.push_back(k);
+  for (int k = 65; k <= 90; ++k) named.push_back(k);
+  for (int k = 96; k <= 105; ++k) named.push_back(k);
+  for (int k = 112; k <= 123; ++k) named.push_back(k);
+  for (int k : named) EXPECT_TRUE(reachable.count(k)) << "key " << k << " (" << ControlName(k) << ")";
+}
+
+// Punctuation follows the layout's symbol, so the key cap and the shown name agree.
+TEST(KeyMapping, PunctuationGoesByTheLayoutsSymbol) {
+  struct Case {
+    int scancode, keycode, key;
+  } cases[] = {
+      {SDL_SCANCODE_BACKSLASH, '#', 222},       // United Kingdom: the key beside Return
+      {SDL_SCANCODE_BACKSLASH, '\\', 220},      // United States: the same place
+      {SDL_SCANCODE_NONUSBACKSLASH, '\\', 226}, // the extra key beside left Shift
+      {SDL_SCANCODE_APOSTROPHE, '\'', 192},
+      {SDL_SCANCODE_GRAVE, '`', 223},
+      {SDL_SCANCODE_SEMICOLON, 0xF6, 186},      // a symbol without a name keeps its place
+      {SDL_SCANCODE_A, 'q', 65},                // letters always by their place
+      {SDL_SCANCODE_F13, SDLK_F13, 124},
+  };
+  for (const Case& c : cases) EXPECT_EQ(VirtualKeyFromSdlKey(c.scancode, c.keycode), c.key) << c.scancode;
 }

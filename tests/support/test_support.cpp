@@ -29,6 +29,8 @@ void ResetAllState(uint32_t startMs) {
   Hooks.EndProcess = [](int status) { throw ProgramExit{status}; };
   UseFakeClock(startMs);
   Input.EventScript = [] {};
+  Input.JoystickScript.emplace();  // no joysticks unless a test scripts some
+  Audio.DeviceOutput = false;      // FreeMix stays silent, its voices kept in time by the fake clock
 }
 
 TempDir::TempDir() : oldCwd_(CurrentDir()) {

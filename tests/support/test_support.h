@@ -12,8 +12,8 @@ struct ProgramExit {
   int status;
 };
 
-// Gives every folder a fresh state instance, a fake clock at startMs, and an empty event script;
-// Hooks.EndProcess throws ProgramExit.
+// Gives every folder a fresh state instance, a fake clock at startMs, an empty event script, no
+// joysticks (scripted) and no audio device; Hooks.EndProcess throws ProgramExit.
 void ResetAllState(uint32_t startMs = 1000);
 
 // A temporary folder, removed with its content when the object goes; the working directory is
