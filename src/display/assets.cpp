@@ -20,32 +20,31 @@ void FontSizeFactors(int screenWidth, float& f1, float& f2) {
 // Pixel size = base x factor truncated, the factor a single-precision constant (so 40 x 1.2 is 48).
 static int FontPixels(int base, float factor) { return TruncToInt(base * static_cast<double>(factor)); }
 
-static std::shared_ptr<TImageFont> LoadFont(const std::string& file, int size) {
-  return TImageFont::Load(file, size, FontSmooth);
-}
-
-static void LoadFonts() {
+std::vector<FontChoice> CommonFontPlan(int screenWidth) {
   float f1, f2;
-  FontSizeFactors(Display.ScreenWidth, f1, f2);
-  const std::string a = Display.ScreenWidth <= 800 ? "SVBasicManual.ttf" : "November.ttf";
+  FontSizeFactors(screenWidth, f1, f2);
+  const std::string a = screenWidth <= 800 ? "SVBasicManual.ttf" : "November.ttf";
   const std::string b = "Blue Highway.ttf";
   const std::string c = "Acknowledge TT BRK.ttf";
-  struct Entry {
-    const std::string& face;
-    int size;
-  } const fonts[14] = {
-      {a, 0},
+  std::vector<FontChoice> plan = {
       {a, FontPixels(24, f1)}, {a, FontPixels(16, f2)}, {a, FontPixels(16, f2)}, {a, FontPixels(20, f1)},
       {b, FontPixels(96, f1)}, {b, FontPixels(72, f1)}, {b, FontPixels(32, f1)}, {a, FontPixels(32, f1)},
       {a, FontPixels(14, f1)}, {c, 112},                {c, 96},                 {c, 32},
       {c, 20},
   };
-  for (int i = 1; i <= 13; ++i) Display.Fonts[i] = LoadFont(fonts[i].face, fonts[i].size);
-  static constexpr int steps[9] = {8, 12, 18, 24, 32, 40, 52, 64, 96};
-  const std::string* faces[3] = {&a, &b, &c};
+  for (const std::string& face : {a, b, c})
+    for (int size : {8, 12, 18, 24, 32, 40, 52, 64, 96}) plan.push_back({face, FontPixels(size, f1)});
+  return plan;
+}
+
+static void LoadFonts() {
+  const std::vector<FontChoice> plan = CommonFontPlan(Display.ScreenWidth);
+  for (int i = 1; i <= 13; ++i) Display.Fonts[i] = TImageFont::Load(plan[i - 1].file, plan[i - 1].size, FontSmooth);
   for (int family = 0; family < 3; ++family)
-    for (int step = 0; step < 9; ++step)
-      Display.SizedFonts[family * 10 + step] = LoadFont(*faces[family], FontPixels(steps[step], f1));
+    for (int step = 0; step < 9; ++step) {
+      const FontChoice& f = plan[13 + family * 9 + step];
+      Display.SizedFonts[family * 10 + step] = TImageFont::Load(f.file, f.size, FontSmooth);
+    }
 }
 
 void SelectSizedFont(int family, int step) {

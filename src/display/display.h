@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,7 @@ struct DisplayState {
   int VirtualWidth = 1280, VirtualHeight = 960;  // the space every screen lays out in
   std::array<int, 2500> ModeWidths{}, ModeHeights{};  // the modes offered, from 1
   int ModeCount = 0;
+  std::function<std::vector<TGraphicsMode>()> ModeSource;  // empty: the back end's list (tests set it)
   int GraphicsReady = 0;  // 1 after the first complete set-up
 
   // Shared assets.
@@ -55,6 +57,7 @@ struct DisplayState {
   int PauseState = 0;           // 0 no game, 1 pause allowed, 2 pause menu running
   uint32_t GameStartTime = 0;   // ms
   int SettingsOpen = 0;         // the settings panel is wanted open (Tab)
+  int FramesPresented = 0;      // frames shown so far
 
   // Engine test.
   int TargetFps = 60;
@@ -80,6 +83,13 @@ void BuildModeList(const std::vector<TGraphicsMode>& modes);
 void LoadCommonAssets();
 // Font size factors by real screen width: f1 for most sizes, f2 for the small overlay lines.
 void FontSizeFactors(int screenWidth, float& f1, float& f2);
+// The font files and pixel sizes for a real screen width: entries 1..13 of Fonts, then SizedFonts
+// family A steps 0..8, family B, family C.
+struct FontChoice {
+  std::string file;
+  int size;
+};
+std::vector<FontChoice> CommonFontPlan(int screenWidth);
 // Selects SizedFonts[(family - 1) x 10 + step]; family outside 1..3 counts as 1, step outside 0..8 as 0.
 void SelectSizedFont(int family, int step);
 

@@ -5,6 +5,7 @@
 
 #include "core/core.h"
 #include "display/display.h"
+#include "input/input.h"
 
 // "2" for 2, "1.5" for 1.5.
 static std::string NumberText(double v) {

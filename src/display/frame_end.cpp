@@ -102,7 +102,10 @@ int FrameEnd(int showPointer) {
 
   // Present at once (the pacing above replaces the retrace wait); a slow system presents every
   // second frame only.
-  if (!ess || Display.FrameParity == 0) Flip(0);
+  if (!ess || Display.FrameParity == 0) {
+    Flip(0);
+    ++Display.FramesPresented;
+  }
 
   const uint32_t now = ClockMs();
   const int frameTime = static_cast<int32_t>(now - Display.LastFrameTime);

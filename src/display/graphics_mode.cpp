@@ -29,6 +29,7 @@ void BuildModeList(const std::vector<TGraphicsMode>& modes) {
 }
 
 static std::vector<TGraphicsMode> ScreenModes() {
+  if (Display.ModeSource) return Display.ModeSource();
   std::vector<TGraphicsMode> modes(CountScreenModes());
   for (int i = 0; i < static_cast<int>(modes.size()); ++i)
     GetScreenMode(i, modes[i].width, modes[i].height, modes[i].depth, modes[i].hertz);
@@ -59,7 +60,8 @@ static void OpenTheScreen(int depth) {
 
 void ApplyGraphicsSettings() {
   auto& values = Core.SetupValues;
-  BuildModeList(ScreenModes());
+  const std::vector<TGraphicsMode> modes = ScreenModes();
+  BuildModeList(modes);
   // A requested size that is not offered is replaced by the current one.
   values[SetupWidth] = Display.ScreenWidth;
   values[SetupHeight] = Display.ScreenHeight;
@@ -88,10 +90,9 @@ void ApplyGraphicsSettings() {
   int depth = 0;
   if (values[SetupFullscreen] == 1) {
     for (int d : {32, 24, 16}) {
-      if (ScreenModeExists(Display.ScreenWidth, Display.ScreenHeight, d, 0)) {
-        depth = d;
-        break;
-      }
+      for (const TGraphicsMode& m : modes)
+        if (m.width == Display.ScreenWidth && m.height == Display.ScreenHeight && m.depth == d) depth = d;
+      if (depth != 0) break;
     }
     if (depth == 0) ShowNotice("Can't set to fullscreen in this resolution.", 1);
   }
