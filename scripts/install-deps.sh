@@ -11,6 +11,7 @@ build_pkgs=(
   libpng-dev zlib1g-dev libfreetype-dev
   libogg-dev libvorbis-dev
   fonts-dejavu-core
+  fonts-clear-sans fonts-lato fonts-open-sans fonts-dotgothic16
 )
 test_pkgs=(
   libgtest-dev libbenchmark-dev
