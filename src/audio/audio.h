@@ -88,6 +88,11 @@ struct AudioState {
   std::array<std::shared_ptr<TChannel>, 260> ChannelTable;  // 0..19 composer, 20..255 effects, 256 jingle
   int SfxCursor = 20;                                       // the effect ring's last index used
   std::shared_ptr<TChannel> MusicTrackChannel;
+
+  // The music composer's samples: 1..8 drum kit 1, 11..18 kit 2, 21..28 bass, 31..38 lead,
+  // 41..48 accompaniment; InstrumentCount[1..3] the highest bass, lead and accompaniment number found.
+  std::array<std::shared_ptr<TSound>, 49> MusicSamples;
+  std::array<int, 4> InstrumentCount{};
 };
 extern AudioState Audio;
 
@@ -123,6 +128,8 @@ void PlaySfx(int n, float rate, float volume, float pan);
 void PlayMusicTrack(const std::shared_ptr<TSound>& sound);
 // Starts the start-up jingle on ChannelTable[256] at the master and sound volumes.
 void PlayStartJingle(const std::shared_ptr<TSound>& sound);
+// Loads the music composer's samples from "music/".
+void LoadMusicSamples();
 // Gain of an effect (volume factor 0..1) and of the music track from the volume settings.
 float SfxGain(float volume);
 float MusicGain();

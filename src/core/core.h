@@ -128,7 +128,7 @@ double RandReal(double lo, double hi);
 
 // ---- Hooks: services of upper folders that lower folders call ---------------------------------------
 // Each is filled at start-up by the program shell; an empty hook is skipped (tests leave them empty
-// or fill them with fakes).
+// or fill them with fakes). The frame end also reaches the screens it serves through them.
 struct ProgramHooks {
   void (*WriteSetup)() = nullptr;      // rewrite "Setup.ini" from the current values
   void (*ExitScreen)() = nullptr;      // the single way out; does not return
@@ -136,6 +136,9 @@ struct ProgramHooks {
   void (*DrawScorePops)() = nullptr;   // floating score numbers, drawn by the frame end
   void (*LoadScores)() = nullptr;      // the local score file, read after the common assets
   void (*LoadGameAssets)() = nullptr;  // the game's own assets, with the engine test first
+  int (*PauseMenu)() = nullptr;        // the pause menu: 1 continue, 99 quit
+  void (*TakeScreenshot)() = nullptr;  // F11
+  void (*MusicTick)() = nullptr;       // one step of the music composer per frame
   void (*EndProcess)(int status) = nullptr;  // replaces the process exit (tests)
 };
 extern ProgramHooks Hooks;

@@ -1,5 +1,7 @@
 #include "display/display.h"
 
+#include "audio/audio.h"
+
 DisplayState Display;
 
 void ResetDisplayState() { Display = DisplayState{}; }

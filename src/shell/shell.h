@@ -11,6 +11,9 @@ struct ShellState {
   std::vector<std::string> AudioDrivers;  // the runtime's back ends, as start-up listed them
   std::string FilesDir;             // absolute path of the Files/ folder
   bool EscapeLatch = false;         // Escape must be released before it ends the title loop
+  int SlideIn = 0;                  // title panel, prompt and logo slide in: 0..32, one step a frame
+  bool StartLatch = false;          // set after a game: the start control must be released first
+  bool StartPressed = false;        // a start control was held in the previous frame
   uint32_t LoadStart = 0;           // ms, when the screen started loading
 };
 extern ShellState Shell;
@@ -25,6 +28,8 @@ void RunProgram(const std::string& filesDir);
 void StartUp(const std::string& filesDir);
 // The title loop: one frame per pass until a fresh Escape press ends it.
 void TitleLoop();
+// Starts a game from the title screen and comes back to it when the game is over.
+void StartGame();
 // Saves everything, writes the closing log lines and ends the process with status 0.
 [[noreturn]] void ExitScreen();
 

@@ -60,6 +60,8 @@ void StartUp(const std::string& filesDir) {
   Hooks.WriteSetup = WriteSetup;
   Hooks.ExitScreen = ExitScreen;
   Hooks.LoadScores = LoadScores;
+  Hooks.LoadGameAssets = LoadGameAssets;
+  Hooks.DrawScorePops = DrawScorePops;
   ListAudioDrivers();
   EnableOpenAL();
 

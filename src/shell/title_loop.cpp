@@ -1,5 +1,8 @@
 // The title loop: the outermost screen loop.
+#include "audio/audio.h"
+#include "core/core.h"
 #include "display/display.h"
+#include "game/game.h"
 #include "input/input.h"
 #include "scores/scores.h"
 #include "shell/shell.h"
@@ -10,11 +13,63 @@ static void StripCredentialCharacters(std::string& text) {
   std::erase_if(text, [](char c) { return banned.find(c) != std::string_view::npos; });
 }
 
+// The side panel's width: wider on small screens, where its text is larger.
+static int PanelWidth() { return Display.ScreenWidth > 899 ? 335 : 415; }
+
+void StartGame() {
+  PlaySfx(98, 1.5f, 1, 0);
+  if (Audio.ChannelTable[1] && Audio.ChannelTable[1]->Playing()) {
+    Audio.ChannelTable[1]->Stop();
+    Audio.ChannelTable[1] = nullptr;
+  }
+  Display.PauseState = 1;  // pause allowed
+  if (Input.InputMode == 0) MovePointer(static_cast<float>(Display.VirtualWidth), static_cast<float>(Display.VirtualHeight));
+  Display.GameStartTime = ClockMs();
+  PlayGame();
+  Display.PauseState = 0;
+  // The control that ended the game must be released before it counts again.
+  Shell.StartLatch = true;
+  Shell.EscapeLatch = true;
+  Shell.SlideIn = 0;
+}
+
+// The start prompt of the mouse mode: a click on it starts a game.
+static void StartPrompt() {
+  const int vw = Display.VirtualWidth, vh = Display.VirtualHeight, a = Shell.SlideIn;
+  const int x = (vw - PanelWidth()) / 2;
+  const bool hover = PointerIn(x - 200, vh / 2 - 25 * a + 760, 400, 80) == 1;
+  ResetDraw();
+  SelectFont(Display.Fonts[7]);
+  if (hover) Colour(255, 255, 255);
+  else Colour(255, 150, 150);
+  WriteText(x, vh / 2 - 25 * a + 800, "Click Here to Start", 1, 1);
+
+  const bool down = IsMouseDown(1) != 0;
+  if (!down) Shell.StartLatch = false;
+  const bool start = hover && Shell.StartPressed && !Shell.StartLatch && Display.SettingsOpen == 0;
+  Shell.StartPressed = down;
+  if (start) StartGame();
+}
+
+// The game's logo rises into place while the panel slides in.
+static void DrawGameLogo() {
+  if (!Game.GameLogo) return;
+  ResetDraw();
+  const int vw = Display.VirtualWidth, vh = Display.VirtualHeight;
+  DrawImageFrame(Game.GameLogo, static_cast<float>((vw - PanelWidth()) / 2),
+                 static_cast<float>(vh / 2 + (800 - 25 * Shell.SlideIn) - Game.GameLogo->height / 2), 0);
+}
+
 void TitleLoop() {
   for (;;) {
     BeginFrame(1);
+    ResetDraw();
+    DrawMenuBackground();
     StripCredentialCharacters(ScoreLists.OnlineUser);
     StripCredentialCharacters(ScoreLists.OnlinePassword);
+    if (Shell.SlideIn < 32) ++Shell.SlideIn;
+    if (Input.InputMode == 1) StartPrompt();
+    DrawGameLogo();
     FrameEnd(1);
 
     // The Escape that ended a game must be released first; a fresh press ends the loop. A press

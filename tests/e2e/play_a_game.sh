@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# A whole game with the real program: a click on the title screen's prompt starts it, the player
+# blasts for a moment, the red code gets through until the lives run out, and the finished game is a
+# record in the score file at once; then Escape on the title screen ends the program.
+#   play_a_game.sh BINARY FILES_TEMPLATE
+set -u
+bin=$1 template=$2
+work=$(mktemp -d)
+trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; [ -f "$work/Files/Debug.txt" ] && tr -d '\r' < "$work/Files/Debug.txt" | tail -n 30; exit 1; }
+
+cp -r "$template" "$work/Files"
+rm -f "$work/Files/Setup.ini" "$work/Files/Debug.txt" "$work/Files/278/nuscores.dat"
+"$bin" --files "$work/Files" > "$work/out.txt" 2>&1 & pid=$!
+win=$(timeout 30 xdotool search --sync --pid $pid --name '^#278 : Vornel Quellor$' | head -n 1)
+[ -n "$win" ] || fail "no window"
+for _ in $(seq 1 300); do grep -q 'Finished Loading' "$work/Files/Debug.txt" 2>/dev/null && break; sleep 0.1; done
+sleep 3.5  # the loading time, then the prompt slides in
+
+# The 800 x 600 window shows the 1280 x 960 space: the prompt's centre (432, 480) is at (270, 300).
+xdotool mousemove 0 0
+sleep 0.2
+xdotool mousemove --window "$win" 270 300
+xdotool windowfocus --sync "$win"
+xdotool mousedown 1; sleep 0.2; xdotool mouseup 1
+sleep 1
+xdotool mousemove --window "$win" 400 400 mousedown 1; sleep 1; xdotool mouseup 1
+
+for _ in $(seq 1 900); do [ -s "$work/Files/278/nuscores.dat" ] && break; kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+[ -s "$work/Files/278/nuscores.dat" ] || fail "no score file 90 s after the game started"
+sleep 1
+xdotool key Escape
+for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+kill -0 $pid 2>/dev/null && fail "still running after Escape on the title screen"
+wait $pid; status=$?
+[ $status -eq 0 ] || fail "exit status $status"
+
+# The credentials line and one record line, upper-case hexadecimal ended by CR LF.
+scores=$(tr -d '\r' < "$work/Files/278/nuscores.dat")
+[ "$(wc -l <<<"$scores")" -eq 2 ] || fail "the score file does not hold one record: $scores"
+grep -qvE '^[0-9A-F]+$' <<<"$scores" && fail "the score file is not scrambled hexadecimal"
+grep -q 'Starting Engine Test' "$work/Files/Debug.txt" || fail "no engine test in the log"
+echo "ok"
