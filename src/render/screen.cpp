@@ -8,7 +8,17 @@ namespace {
 
 bool InitVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
-  return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  // Without a display the window system falls back to drivers that show nothing; the program would
+  // then run unseen. They count as no display unless asked for by name (SDL_VIDEODRIVER).
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+  const bool headless = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+  if (headless && !(asked && SDL_strcasecmp(asked, driver) == 0)) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return false;
+  }
+  return true;
 }
 
 // A screen never opens larger than this on either side (no display or texture reaches it).
