@@ -44,6 +44,19 @@ bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes) {
   return static_cast<bool>(in.read(reinterpret_cast<char*>(bytes.data()), size));
 }
 
+// The file's bytes, read once while any font opened from it lives (a face is opened at many sizes).
+std::shared_ptr<const std::vector<unsigned char>> FontFileBytes(const std::string& path) {
+  const std::string key = !path.empty() && path[0] == '/' ? path : CurrentDir() + "/" + path;
+  if (auto shared = Render.FontFiles[key].lock()) return shared;
+  auto bytes = std::make_shared<std::vector<unsigned char>>();
+  if (!ReadWholeFile(path, *bytes)) {
+    Render.FontFiles.erase(key);
+    return nullptr;
+  }
+  Render.FontFiles[key] = bytes;
+  return bytes;
+}
+
 // Coverage of one bitmap pixel, 0..255.
 uint8_t Coverage(const FT_Bitmap& bitmap, const unsigned char* row, unsigned x) {
   switch (bitmap.pixel_mode) {
@@ -79,9 +92,9 @@ std::shared_ptr<TImageFont> TImageFont::Load(const std::string& path, int size, 
   if (size <= 0 || size > MaxFontPixels) return nullptr;
   auto font = std::make_shared<TImageFont>();
   font->library_ = Library();
-  if (!font->library_ || !ReadWholeFile(path, font->fileData_)) return nullptr;
+  if (!font->library_ || !(font->fileData_ = FontFileBytes(path))) return nullptr;
   FT_Face face = nullptr;
-  if (FT_New_Memory_Face(font->library_->library, font->fileData_.data(), static_cast<FT_Long>(font->fileData_.size()),
+  if (FT_New_Memory_Face(font->library_->library, font->fileData_->data(), static_cast<FT_Long>(font->fileData_->size()),
                          0, &face) != 0)
     return nullptr;
   font->_src_font = face;

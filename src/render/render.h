@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -96,7 +97,7 @@ class TImageFont {
  private:
   friend struct FontMaker;
   std::shared_ptr<FreeTypeLibrary> library_;
-  std::vector<unsigned char> fileData_;  // the face reads from it for its whole life
+  std::shared_ptr<const std::vector<unsigned char>> fileData_;  // the face reads it for its whole life
   int style_ = 0, size_ = 0, height_ = 0, ascender_ = 0;
   int cellSize_ = 0;  // texture block of one glyph picture
   std::vector<std::shared_ptr<TexturePage>> pages_;
@@ -156,6 +157,8 @@ struct RenderState {
 
   std::shared_ptr<TImageFont> BuiltinFont;  // made on first use
   std::shared_ptr<FreeTypeLibrary> FreeType;
+  // The bytes of each font file in use, shared by every size opened from it.
+  std::map<std::string, std::weak_ptr<const std::vector<unsigned char>>> FontFiles;
   std::unique_ptr<DrawBatch> Batch;  // the open screen's vertex batch
 
   // Software pacing of Flip(-1) in a window.

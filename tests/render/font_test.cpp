@@ -183,3 +183,16 @@ TEST_F(FontTest, FontsKeepDrawingOnTheNextScreenAndLargeGlyphsGetTexturesOfTheir
   DrawString("W", 0, 0);
   EXPECT_GT(FindInk().count, 500);
 }
+
+TEST_F(FontTest, SizesOpenedFromOneFileShareItsBytes) {
+  auto small = TImageFont::Load(Sans, 12, FontSmooth);
+  auto large = TImageFont::Load(Sans, 96, FontSmooth);
+  ASSERT_NE(small, nullptr);
+  ASSERT_NE(large, nullptr);
+  ASSERT_EQ(Render.FontFiles.size(), 1u);
+  EXPECT_EQ(Render.FontFiles.begin()->second.use_count(), 2);  // one copy of the file for both
+  small.reset();
+  large.reset();
+  EXPECT_TRUE(Render.FontFiles.begin()->second.expired());  // gone with the last font
+  EXPECT_NE(TImageFont::Load(Sans, 20, 0), nullptr);       // and read again when needed
+}
