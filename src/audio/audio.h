@@ -33,7 +33,11 @@ class TSound {
  public:
   virtual ~TSound() = default;
   // Starts the sound at once on channel (a new one when none); returns the channel used.
-  virtual std::shared_ptr<TChannel> Play(std::shared_ptr<TChannel> channel = nullptr) = 0;
+  std::shared_ptr<TChannel> Play(std::shared_ptr<TChannel> channel = nullptr) {
+    auto used = Cue(std::move(channel));
+    if (used) used->SetPaused(false);
+    return used;
+  }
   // Prepares the sound on channel (a new one when none), paused at its start; returns the channel.
   virtual std::shared_ptr<TChannel> Cue(std::shared_ptr<TChannel> channel = nullptr) = 0;
 };

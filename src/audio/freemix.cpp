@@ -35,11 +35,6 @@ class FreeMixSound : public TSound {
     Owner->Cue(own->Voice, Samples, Loop);
     return own;
   }
-  std::shared_ptr<TChannel> Play(std::shared_ptr<TChannel> channel) override {
-    auto used = Cue(std::move(channel));
-    used->SetPaused(false);
-    return used;
-  }
 
  private:
   std::shared_ptr<Mixer> Owner;

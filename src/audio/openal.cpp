@@ -172,11 +172,6 @@ class OpenALSound : public TSound {
     own->Cue(Buffer, Loop);
     return own;
   }
-  std::shared_ptr<TChannel> Play(std::shared_ptr<TChannel> channel) override {
-    auto used = Cue(std::move(channel));
-    used->SetPaused(false);
-    return used;
-  }
 
  private:
   std::shared_ptr<OpenALBuffer> Buffer;

@@ -95,11 +95,6 @@ class RecordingSound : public TSound {
     own->Cue(this, LengthMs, Loop);
     return own;
   }
-  std::shared_ptr<TChannel> Play(std::shared_ptr<TChannel> channel) override {
-    auto used = Cue(std::move(channel));
-    used->SetPaused(false);
-    return used;
-  }
 
  private:
   std::shared_ptr<int> Channels;  // the driver's count of channels made
