@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "scores/scramble.h"
+
 // One finished game.
 struct Scores {
   int64_t Score = 0;
@@ -43,6 +45,9 @@ struct ScoresState {
   std::string PlayerName = "Player";
   std::string OnlineUser, OnlinePassword;
   std::string DefaultKey;       // the scrambling key, built at start-up, never stored
+  // The best local record of the difficulty the local table last ranked; the online table refresh
+  // offers it to the score server. Null until a table has found one.
+  std::shared_ptr<Scores> LocalBest;
   bool FileLoaded = false;      // the score file has been read (it is read only once)
   std::string FilePath;         // where saves go: the file that was read; empty while saving could lose it
   std::function<DateTimeText()> LocalNow;  // empty: the local clock (tests fix the time here)
@@ -78,8 +83,7 @@ void BuildDefaultKey();
 std::string Scramble(std::string_view text, std::string_view key);
 // The text back, or "XXX" when a checksum fails or the text is too short to hold one.
 std::string Unscramble(std::string_view text, std::string_view key);
-// "A".."F" count 10..15, digits their value, anything else (lower case too) 0.
-int32_t HexToInt(std::string_view text);
+// (HexToInt and the key-explicit forms are in scores/scramble.h.)
 
 // ---- Score file -----------------------------------------------------------------------------------
 // Reads "nuscores.dat" from the working folder into the lists and names, the first time only.

@@ -1,7 +1,9 @@
-// The reversible scrambling of the score file: two rotations, two checksums, a key XOR, and
-// upper-case hexadecimal. Positions below are 1-based, as the format counts them.
+// The reversible scrambling of the score file and the online requests: two rotations, two
+// checksums, a key XOR, and upper-case hexadecimal. Positions below are 1-based, as the format
+// counts them. Built as a library of its own (with core only), shared by the game and the server.
+#include "scores/scramble.h"
+
 #include "core/core.h"
-#include "scores/scores.h"
 
 namespace {
 
@@ -40,13 +42,6 @@ std::string RotateRight(std::string_view s, int64_t count) {
   return RotateLeft(s, static_cast<size_t>((n - r) % n));
 }
 
-// The key to use: an empty key means DefaultKey, built now if start-up has not built it yet.
-std::string_view ChosenKey(std::string_view key) {
-  if (!key.empty()) return key;
-  if (ScoreLists.DefaultKey.empty()) BuildDefaultKey();
-  return ScoreLists.DefaultKey;
-}
-
 // One pass: checksum, rotate left by it, append it as six digits.
 std::string RotateAndSign(std::string_view s) {
   const int sum = Checksum(s);
@@ -63,7 +58,7 @@ bool CheckAndUnrotate(std::string_view s, std::string& out) {
 
 }  // namespace
 
-void BuildDefaultKey() {
+std::string MakeDefaultKey() {
   const std::string phrase = std::string(TitleWord1) + " " + TitleWord2;
   const std::string_view tagline = Tagline;
   const int w = WeekNumber;
@@ -79,12 +74,11 @@ void BuildDefaultKey() {
     d = (d + w + 11 * i) % 71 + 36;
     key.push_back(static_cast<char>(d));
   }
-  ScoreLists.DefaultKey = key;
+  return key;
 }
 
-std::string Scramble(std::string_view text, std::string_view key) {
-  if (text.empty()) return "";  // nothing to scramble
-  key = ChosenKey(key);
+std::string ScrambleWithKey(std::string_view text, std::string_view key) {
+  if (text.empty() || key.empty()) return "";  // nothing to scramble, or nothing to scramble with
   const std::string v = RotateAndSign(WithKey(RotateAndSign(text), key));
   static constexpr char digits[] = "0123456789ABCDEF";
   std::string out;
@@ -97,8 +91,8 @@ std::string Scramble(std::string_view text, std::string_view key) {
   return out;
 }
 
-std::string Unscramble(std::string_view text, std::string_view key) {
-  key = ChosenKey(key);
+std::string UnscrambleWithKey(std::string_view text, std::string_view key) {
+  if (key.empty()) return "XXX";
   std::string y;
   y.reserve(text.size() / 2);
   for (size_t i = 0; i + 1 < text.size(); i += 2)  // a trailing odd digit is ignored
