@@ -12,6 +12,7 @@
 #include "display/display.h"
 #include "game/game.h"
 #include "input/input.h"
+#include "online/online.h"
 #include "render/render.h"
 #include "scores/scores.h"
 #include "shell/shell.h"
@@ -23,6 +24,7 @@ void ResetAllState(uint32_t startMs) {
   ResetAudioState();
   ResetDisplayState();
   ResetScoresState();
+  ResetOnlineState();
   ResetGameState();
   ResetShellState();
   Hooks = ProgramHooks{};
