@@ -1,0 +1,232 @@
+// The score server's HTTP side over cpp-httplib.
+#include "server/http_front.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <httplib.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "server/score_service.h"
+
+namespace {
+
+constexpr int ConnectionLimitMs = 10000;  // one connection as a whole: no client holds a worker longer
+constexpr int ReadLimitMs = 5000;         // each wait for the client's next bytes
+constexpr size_t RequestLimitBytes = 65536;  // the whole request as received
+constexpr int DrainLimitMs = 2000;        // waiting for the client to close after the reply
+
+int64_t SteadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Waits until the socket is ready for events or the time is up.
+bool WaitFor(int fd, short events, int64_t deadline) {
+  for (;;) {
+    const int64_t left = deadline - SteadyMs();
+    if (left <= 0) return false;
+    pollfd p{fd, events, 0};
+    const int r = ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left, 1000)));
+    if (r > 0) return true;
+    if (r < 0 && errno != EINTR) return false;
+  }
+}
+
+// "ip", port of a socket address.
+void AddressText(const sockaddr_storage& addr, std::string& ip, int& port) {
+  char text[INET6_ADDRSTRLEN] = "";
+  if (addr.ss_family == AF_INET) {
+    const auto& a = reinterpret_cast<const sockaddr_in&>(addr);
+    ::inet_ntop(AF_INET, &a.sin_addr, text, sizeof text);
+    port = ntohs(a.sin_port);
+  } else if (addr.ss_family == AF_INET6) {
+    const auto& a = reinterpret_cast<const sockaddr_in6&>(addr);
+    ::inet_ntop(AF_INET6, &a.sin6_addr, text, sizeof text);
+    port = ntohs(a.sin6_port);
+  }
+  ip = text;
+}
+
+// One connection as the library reads and writes it. Until the request head has ended (at its
+// first empty line), a lone LF reads as CR LF, so the game's requests parse like any other.
+class RequestStream : public httplib::Stream {
+ public:
+  explicit RequestStream(int fd) : fd_(fd), deadline_(SteadyMs() + ConnectionLimitMs) {
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
+  }
+
+  bool TooLarge() const { return tooLarge_; }
+  bool Wrote() const { return wrote_; }
+
+  bool is_readable() const override { return pos_ < pending_.size() || WaitFor(fd_, POLLIN, ReadDeadline()); }
+  bool is_writable() const override { return WaitFor(fd_, POLLOUT, ReadDeadline()); }
+
+  ssize_t read(char* ptr, size_t size) override {
+    while (pos_ >= pending_.size()) {
+      pending_.clear();
+      pos_ = 0;
+      if (!WaitFor(fd_, POLLIN, ReadDeadline())) return -1;
+      char buffer[4096];
+      const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
+      if (n <= 0) return n;
+      received_ += static_cast<size_t>(n);
+      if (received_ > RequestLimitBytes) {
+        tooLarge_ = true;
+        return -1;
+      }
+      Take(buffer, static_cast<size_t>(n));
+    }
+    const size_t n = std::min(size, pending_.size() - pos_);
+    std::memcpy(ptr, pending_.data() + pos_, n);
+    pos_ += n;
+    return static_cast<ssize_t>(n);
+  }
+
+  ssize_t write(const char* ptr, size_t size) override {
+    size_t sent = 0;
+    while (sent < size) {
+      const ssize_t n = ::send(fd_, ptr + sent, size - sent, MSG_NOSIGNAL);
+      if (n > 0) {
+        sent += static_cast<size_t>(n);
+        wrote_ = true;
+      } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        if (!WaitFor(fd_, POLLOUT, ReadDeadline())) return -1;
+      } else {
+        return -1;
+      }
+    }
+    return static_cast<ssize_t>(size);
+  }
+
+  void get_remote_ip_and_port(std::string& ip, int& port) const override {
+    sockaddr_storage addr{};
+    socklen_t length = sizeof addr;
+    if (::getpeername(fd_, reinterpret_cast<sockaddr*>(&addr), &length) == 0) AddressText(addr, ip, port);
+  }
+  void get_local_ip_and_port(std::string& ip, int& port) const override {
+    sockaddr_storage addr{};
+    socklen_t length = sizeof addr;
+    if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &length) == 0) AddressText(addr, ip, port);
+  }
+  socket_t socket() const override { return fd_; }
+
+ private:
+  int64_t ReadDeadline() const { return std::min(deadline_, SteadyMs() + ReadLimitMs); }
+
+  // Adds received bytes to what the library reads next, lone LFs of the head made CR LF.
+  void Take(const char* bytes, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+      const char c = bytes[i];
+      if (!headEnded_ && c == '\n' && previous_ != '\r') Emit('\r');
+      previous_ = c;
+      Emit(c);
+    }
+  }
+  void Emit(char c) {
+    pending_.push_back(c);
+    if (headEnded_) return;
+    tail_ = (tail_ << 8) | static_cast<unsigned char>(c);
+    if ((tail_ & 0xFFFFFFFFu) == 0x0D0A0D0Au) headEnded_ = true;  // CR LF CR LF
+  }
+
+  int fd_;
+  int64_t deadline_;
+  std::string pending_;
+  size_t pos_ = 0;
+  size_t received_ = 0;
+  char previous_ = 0;
+  uint32_t tail_ = 0;
+  bool headEnded_ = false;
+  bool tooLarge_ = false;
+  bool wrote_ = false;
+};
+
+// The library's server with each connection read through a RequestStream, one request per
+// connection (HTTP/1.0).
+class LineTolerantServer : public httplib::Server {
+ public:
+  // The library listens with a queue of 5 connections; more clients at once would wait for a SYN
+  // to be sent again (a second). Listening again on the bound socket widens the queue.
+  void WidenBacklog() {
+    if (svr_sock_ != INVALID_SOCKET) ::listen(svr_sock_, SOMAXCONN);
+  }
+
+ private:
+  bool process_and_close_socket(socket_t sock) override {
+    bool ok = false;
+    {
+      RequestStream stream(sock);
+      bool closed = false;
+      ok = process_request(stream, true, closed, [](httplib::Request&) {});
+      if (stream.TooLarge() && !stream.Wrote()) {
+        const std::string refusal =
+            "HTTP/1.0 413 Request Entity Too Large\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n"
+            "REFUSED: request too large";
+        stream.write(refusal.data(), refusal.size());
+      }
+    }
+    // The reply is complete: say so, then let the client close first, reading what it still sends
+    // (the game's request ends with a CR LF after its empty line). Closing with bytes unread would
+    // reset the connection and could cost the client the end of the reply.
+    ::shutdown(sock, SHUT_WR);
+    const int64_t deadline = SteadyMs() + DrainLimitMs;
+    char buffer[4096];
+    size_t drained = 0;
+    while (drained < RequestLimitBytes && WaitFor(sock, POLLIN, deadline)) {
+      const ssize_t n = ::recv(sock, buffer, sizeof buffer, 0);
+      if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+      if (n <= 0) break;
+      drained += static_cast<size_t>(n);
+    }
+    ::close(sock);
+    return ok;
+  }
+};
+
+}  // namespace
+
+struct ScoreHttpServer::Impl {
+  explicit Impl(ScoreService& s) : service(s) {}
+  ScoreService& service;
+  LineTolerantServer server;
+};
+
+ScoreHttpServer::ScoreHttpServer(ScoreService& service) : impl_(std::make_unique<Impl>(service)) {
+  httplib::Server& server = impl_->server;
+  ScoreService* svc = &service;
+  server.Get(".*", [svc](const httplib::Request& req, httplib::Response& res) {
+    const QueryParams params(req.params.begin(), req.params.end());
+    ServiceReply reply = svc->Handle(req.path, params);
+    res.status = reply.Status;
+    res.set_content(reply.Body, reply.ContentType.c_str());
+  });
+  // What the library itself refuses (other methods, overlong lines, malformed requests).
+  server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+    if (res.body.empty()) res.set_content("REFUSED: HTTP status " + std::to_string(res.status), "text/plain");
+  });
+  server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+    res.status = 500;
+    res.set_content("REFUSED: internal error", "text/plain");
+  });
+  server.set_payload_max_length(4096);
+}
+
+ScoreHttpServer::~ScoreHttpServer() { Stop(); }
+
+int ScoreHttpServer::Bind(const std::string& address, int port) {
+  const int bound = port == 0 ? impl_->server.bind_to_any_port(address)
+                              : (impl_->server.bind_to_port(address, port) ? port : -1);
+  if (bound > 0) impl_->server.WidenBacklog();
+  return bound;
+}
+
+bool ScoreHttpServer::Run() { return impl_->server.listen_after_bind(); }
+
+void ScoreHttpServer::Stop() { impl_->server.stop(); }

@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include "core/core.h"
+#include "scores/scores.h"
+#include "server/score_service.h"
+#include "support/test_support.h"
+
+namespace {
+
+// The parameters exactly as the game makes them, with the game's own scrambling and keys.
+std::string LoginInput(const std::string& user, const std::string& password) {
+  return Scramble(user + "|" + Scramble(user + "|" + password, GameCode), "");
+}
+std::string UploadInput(const std::string& user, const std::string& password, const std::string& uploadLine) {
+  return Scramble(user + "|" + Scramble(user + "|" + password, GameCode) + "|" + uploadLine, "");
+}
+// An upload line: the main fields given, thirty per-level values 1..30.
+std::string Line(const std::string& main, int bestCount = 30) {
+  std::string best;
+  for (int i = 1; i <= bestCount; ++i) best += (i > 1 ? "|" : "") + std::to_string(i);
+  return main + "|" + std::string(ListSeparator) + "|" + best;
+}
+std::string PerLevel() {
+  std::string best;
+  for (int i = 1; i <= 30; ++i) best += (i > 1 ? "|" : "") + std::to_string(i);
+  return best;
+}
+
+}  // namespace
+
+class ScoreServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetAllState();
+    BuildDefaultKey();
+    Start();
+  }
+  void Start() {
+    service.reset();
+    ServiceOptions options;
+    options.DatabasePath = dir.file("scores.db");
+    options.Motd = {"Hi", "There"};
+    options.LightHashing = true;
+    options.Log = [this](const std::string& line) { log.push_back(line); };
+    service = std::make_unique<ScoreService>(options);
+    ASSERT_TRUE(service->Ready()) << service->Error();
+  }
+  ServiceReply Login(const std::string& user, const std::string& password) {
+    return service->Handle("//enscore/login.php", {{"week", "278"}, {"input", LoginInput(user, password)}});
+  }
+  ServiceReply Upload(const std::string& user, const std::string& password, const std::string& line,
+                      const std::string& week = "278") {
+    return service->Handle("//enscore/scores.php", {{"Week", week}, {"Input", UploadInput(user, password, line)}});
+  }
+  ServiceReply Table(const std::string& week, const std::string& id) {
+    return service->Handle("//enscore/tables/" + week + "/" + id + ".txt", {});
+  }
+
+  TempDir dir;
+  std::vector<std::string> log;
+  std::unique_ptr<ScoreService> service;
+};
+
+TEST_F(ScoreServiceTest, ANewNameRegistersAndOnlyItsPasswordLogsInAgain) {
+  ServiceReply r = Login("Ann_Lee", "p_ss_word");
+  EXPECT_EQ(r.Status, 200);
+  EXPECT_EQ(r.Body, "Welcome!|Hi\nThere");
+  r = Login("Ann_Lee", "p_ss_word");
+  EXPECT_EQ(r.Body, "Password Correct|Hi\nThere");
+  r = Login("Ann_Lee", "another");
+  EXPECT_EQ(r.Status, 403);
+  EXPECT_EQ(r.Body, "WRONG PASSWORD");
+  EXPECT_EQ(Login("ann_lee", "another").Body.substr(0, 8), "Welcome!") << "names are case-sensitive";
+
+  Start();  // a restarted server knows its users
+  EXPECT_EQ(Login("Ann_Lee", "p_ss_word").Body, "Password Correct|Hi\nThere");
+  // Only a salted hash is kept, never the password itself.
+  const std::string file = ReadFile(dir.file("scores.db")) + ReadFile(dir.file("scores.db-wal"));
+  EXPECT_EQ(file.find("p_ss_word"), std::string::npos);
+  EXPECT_NE(file.find("$argon2id$"), std::string::npos);
+}
+
+TEST_F(ScoreServiceTest, UploadsFromValidCredentialsFillTheirTable) {
+  ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
+  ASSERT_EQ(Login("Bob_Ray", "hidden").Status, 200);
+  EXPECT_EQ(Upload("Ann_Lee", "secret", Line("1200|Ann|5|64667939696|0|1|0|0")).Body, "OK");
+  EXPECT_EQ(Upload("Ann_Lee", "secret", Line("1200|Ann|5|64667939696|0|1|0|0")).Body, "OK");  // kept once
+  EXPECT_EQ(Upload("Bob_Ray", "hidden", Line("3400|Bob|0|64667939000|0|1|0|1")).Body, "OK");
+  EXPECT_EQ(Upload("Bob_Ray", "hidden", Line("77|Bob|0|5|0|0|0|0")).Body, "OK");           // Easy: table 0
+  EXPECT_EQ(Upload("Bob_Ray", "hidden", Line("88|Bob|0|6|1|2|3|0")).Body, "OK");           // table 2 + 100 + 3000
+  EXPECT_EQ(Upload("Ann_Lee", "secret", Line("9999|Ann|0|7|0|1|0|0"), "279").Body, "OK");  // another week
+  // Not stored: a wrong password, an unknown user (who is not registered by it either).
+  EXPECT_EQ(Upload("Ann_Lee", "wrong", Line("500000|Ann|0|1|0|1|0|0")).Body, "WRONG PASSWORD");
+  EXPECT_EQ(Upload("Cy_Nobody", "secret", Line("500000|Cy|0|1|0|1|0|0")).Body, "WRONG PASSWORD");
+  EXPECT_EQ(Login("Cy_Nobody", "other").Body.substr(0, 8), "Welcome!");
+
+  const ServiceReply medium = Table("278", "1");
+  EXPECT_EQ(medium.Status, 200);
+  EXPECT_EQ(medium.Body, "3400|Bob|0|64667939000|0|1|0|1\n" + PerLevel() + "\n1200|Ann|5|64667939696|0|1|0|0\n" + PerLevel());
+  EXPECT_EQ(Table("278", "0").Body, "77|Bob|0|5|0|0|0|0\n" + PerLevel());
+  EXPECT_EQ(Table("278", "3102").Body, "88|Bob|0|6|1|2|3|0\n" + PerLevel());
+  EXPECT_EQ(Table("279", "1").Body, "9999|Ann|0|7|0|1|0|0\n" + PerLevel());
+  for (const auto& [week, id] : {std::pair<std::string, std::string>{"278", "2"}, {"1", "1"}, {"278", "99"}}) {
+    const ServiceReply missing = Table(week, id);
+    EXPECT_EQ(missing.Status, 404);
+    EXPECT_NE(Upper(missing.Body).find("<HEAD>"), std::string::npos) << week << "/" << id;
+  }
+}
+
+TEST_F(ScoreServiceTest, ATableHoldsTheBestThirty) {
+  ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
+  ASSERT_EQ(Login("Bob_Ray", "hidden").Status, 200);
+  // Ann sends 35 records, Bob 6; equal scores list the older record first.
+  for (int i = 0; i < 35; ++i)
+    ASSERT_EQ(Upload("Ann_Lee", "secret", Line(std::to_string(1000 + 10 * i) + "|Ann|0|" + std::to_string(100 + i) + "|0|1|0|0")).Status, 200);
+  for (int i = 0; i < 5; ++i)
+    ASSERT_EQ(Upload("Bob_Ray", "hidden", Line(std::to_string(1005 + 100 * i) + "|Bob|0|" + std::to_string(50 - i) + "|0|1|0|0")).Status, 200);
+  ASSERT_EQ(Upload("Bob_Ray", "hidden", Line("1340|Bob|0|1|0|1|0|0")).Status, 200);  // ties Ann's 1340 (timestamp 134)
+
+  const std::string body = Table("278", "1").Body;
+  std::vector<std::string> scores;
+  for (int j = 1; j <= 31; ++j) {
+    const std::string entry = Field(body, "\n", 2 * j - 1);
+    if (entry == MissingField) break;
+    scores.push_back(Field(entry, "|", 1) + Field(entry, "|", 2));
+  }
+  const std::vector<std::string> expected = {
+      "1405Bob", "1340Bob", "1340Ann", "1330Ann", "1320Ann", "1310Ann", "1305Bob", "1300Ann", "1290Ann", "1280Ann",
+      "1270Ann", "1260Ann", "1250Ann", "1240Ann", "1230Ann", "1220Ann", "1210Ann", "1205Bob", "1200Ann", "1190Ann",
+      "1180Ann", "1170Ann", "1160Ann", "1150Ann", "1140Ann", "1130Ann", "1120Ann", "1110Ann", "1105Bob", "1100Ann"};
+  EXPECT_EQ(scores, expected);
+}
+
+TEST_F(ScoreServiceTest, HostileRequestsAreRefusedAndChangeNothing) {
+  ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
+  const std::string good = LoginInput("Ann_Lee", "secret");
+  std::string damaged = good;
+  damaged[10] = damaged[10] == 'A' ? 'B' : 'A';
+  const std::string token = Scramble("Ann_Lee|secret", GameCode);
+  struct Case {
+    std::string path;
+    QueryParams params;
+    int status;
+  };
+  const Case cases[] = {
+      {"/enscore/login.php", {{"week", "278"}}, 400},
+      {"/enscore/login.php", {{"week", "278"}, {"input", ""}}, 400},
+      {"/enscore/login.php", {{"week", "278"}, {"input", Lower(good)}}, 400},
+      {"/enscore/login.php", {{"week", "278"}, {"input", good + "A"}}, 400},
+      {"/enscore/login.php", {{"week", "278"}, {"input", "Z" + good.substr(1)}}, 400},
+      {"/enscore/login.php", {{"week", "278"}, {"input", std::string(5000, 'A')}}, 400},
+      {"/enscore/login.php", {{"week", "278"}, {"input", damaged}}, 400},
+      {"/enscore/login.php", {{"week", "278"}, {"input", Scramble("no bar at all", "")}}, 400},
+      {"/enscore/login.php", {{"week", "278"}, {"input", Scramble("Ann_Lee|" + token.substr(2), "")}}, 400},
+      {"/enscore/login.php", {{"week", "278"}, {"input", Scramble("Bob_Ray|" + token, "")}}, 400},
+      {"/enscore/login.php", {{"week", "278"}, {"input", LoginInput("Ann|Lee", "secret")}}, 400},
+      {"/enscore/login.php", {{"week", "278"}, {"input", LoginInput("abc", "secret")}}, 400},
+      {"/enscore/login.php", {{"week", "278"}, {"input", LoginInput("Ann\x01Lee", "secret")}}, 400},
+      {"/enscore/login.php", {{"week", "278"}, {"input", LoginInput("Ann\x85Lee", "secret")}}, 400},
+      {"/enscore/login.php", {{"week", "278"}, {"input", LoginInput(std::string(65, 'a'), "secret")}}, 400},
+      {"/enscore/login.php", {{"week", "278"}, {"input", LoginInput("Eve_Long", "abc")}}, 400},
+      {"/enscore/login.php", {{"week", "278"}, {"input", LoginInput("Eve_Long", std::string(129, 'p'))}}, 400},
+      {"/enscore/login.php", {{"input", good}}, 400},
+      {"/enscore/login.php", {{"week", "27a"}, {"input", good}}, 400},
+      {"/enscore/login.php", {{"week", "-278"}, {"input", good}}, 400},
+      {"/enscore/login.php", {{"week", "1234567890"}, {"input", good}}, 400},
+      {"/enscore/scores.php", {{"Week", "278"}, {"Input", good}}, 400},  // no record
+      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", "1|Ann|0|1|0|1|0|0")}}, 400},
+      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|Ann|0|1|0|1|0"))}}, 400},
+      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|Ann|0|1|0|1|0|0", 31))}}, 400},
+      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line("12a|Ann|0|1|0|1|0|0"))}}, 400},
+      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line("99999999999999999999|Ann|0|1|0|1|0|0"))}}, 400},
+      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line(" 1|Ann|0|1|0|1|0|0"))}}, 400},
+      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|Ann|0|1|0|-2|0|0"))}}, 400},
+      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|Ann|0|1|0|1|0|2"))}}, 400},
+      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|A\nn|0|1|0|1|0|0"))}}, 400},
+      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|" + std::string(65, 'n') + "|0|1|0|1|0|0"))}}, 400},
+      {"/enscore/tables/278/abc.txt", {}, 400},
+      {"/enscore/tables/27x/1.txt", {}, 400},
+      {"/enscore/tables/278/-1.txt", {}, 400},
+      {"/enscore/tables//1.txt", {}, 400},
+      {"/enscore/tables/278/1/2.txt", {}, 400},
+      {"/enscore/tables/278/1234567890123456789.txt", {}, 400},
+      {"/enscore/tables/278/01.txt", {}, 400},
+      {"/enscore/tables/0278/1.txt", {}, 400},
+      {"/enscore/tables/278/1.txt.bak", {}, 404},
+      {"/enscore/../../etc/passwd", {}, 404},
+      {"/", {}, 404},
+  };
+  for (const Case& c : cases) {
+    const ServiceReply r = service->Handle(c.path, c.params);
+    EXPECT_EQ(r.Status, c.status) << c.path << " " << (c.params.empty() ? "" : c.params.back().second.substr(0, 60));
+    EXPECT_EQ(r.Body.rfind("REFUSED: ", 0), 0u) << c.path;
+  }
+  EXPECT_EQ(log.size(), std::size(cases) + 1) << "every refusal is logged";
+  EXPECT_EQ(Table("278", "1").Status, 404) << "nothing was stored";
+  EXPECT_EQ(Login("Ann_Lee", "secret").Body.substr(0, 16), "Password Correct");
+}
