@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "core/core.h"
 #include "fake_server.h"
@@ -149,6 +151,13 @@ TEST_F(ScoreProtocolTest, LoginRepliesDecideTheResultAndTheMessageOfTheDay) {
     EXPECT_EQ(result.Failure, c.loggedIn ? "" : "WRONG PASSWORD") << c.body;
   }
   server.reset();  // nobody listening: an ordinary failure
+  EXPECT_EQ(Login().Failure, "WRONG PASSWORD");
+  // A server that never answers: the login gives up after the time limit.
+  Online.ReadLimitMs = 200;
+  FakeServer silent([&](int, const std::string&) {
+    while (silent.running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  });
+  Online.ServerPort = silent.port();
   EXPECT_EQ(Login().Failure, "WRONG PASSWORD");
 }
 
