@@ -87,14 +87,14 @@ std::vector<Address> AddressesOf(const addrinfo* list) {
   return out;
 }
 
-// getaddrinfo for TCP on the server port; flags AI_NUMERICHOST answers at once without a lookup.
-std::vector<Address> GetAddrInfo(const std::string& host, int flags) {
+// getaddrinfo for TCP on a port; flags AI_NUMERICHOST answers at once without a lookup. Runs on the
+// helper thread too, so it reads nothing of the program's state.
+std::vector<Address> GetAddrInfo(const std::string& host, const std::string& port, int flags) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = flags;
   addrinfo* list = nullptr;
-  const std::string port = std::to_string(Online.ServerPort);
   if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &list) != 0) return {};
   std::vector<Address> out = AddressesOf(list);
   ::freeaddrinfo(list);
@@ -105,12 +105,13 @@ std::vector<Address> GetAddrInfo(const std::string& host, int flags) {
 // A numeric address needs no lookup; a name is looked up on a helper thread that is abandoned
 // (it ends by itself later) when the time runs out.
 std::vector<Address> Resolve(const std::string& host, int64_t deadline) {
-  std::vector<Address> numeric = GetAddrInfo(host, AI_NUMERICHOST);
+  const std::string port = std::to_string(Online.ServerPort);
+  std::vector<Address> numeric = GetAddrInfo(host, port, AI_NUMERICHOST);
   if (!numeric.empty()) return numeric;
   auto lookup = std::make_shared<Lookup>();
   try {
-    std::thread([lookup, host] {
-      std::vector<Address> found = GetAddrInfo(host, 0);
+    std::thread([lookup, host, port] {
+      std::vector<Address> found = GetAddrInfo(host, port, 0);
       std::lock_guard<std::mutex> lock(lookup->mutex);
       lookup->addresses = std::move(found);
       lookup->finished = true;
