@@ -71,7 +71,9 @@ std::optional<std::string_view> Param(const QueryParams& params, std::string_vie
   return std::nullopt;
 }
 
-ServiceReply Reply(int status, std::string body) { return ServiceReply{status, "text/plain; charset=ISO-8859-1", std::move(body)}; }
+ServiceReply Reply(int status, std::string body) {
+  return ServiceReply{status, "text/plain; charset=ISO-8859-1", std::move(body)};
+}
 
 // The record line of a table file: the eight main fields, LF, the thirty per-level values.
 std::string TableEntry(const StoredRecord& r) {
@@ -245,7 +247,8 @@ struct ScoreService::Impl {
     for (size_t i = 0; i < best.size(); ++i) ok = ok && ReadNumber(best[i], r.Best[i]);
     if (!ok) return Failed(why, "record with a field that is not a number");
     r.Name = std::string(main[1]);
-    if (r.Name.size() > MaxRecordNameBytes || !IsPrintable(r.Name)) return Failed(why, "record name too long or not printable");
+    if (r.Name.size() > MaxRecordNameBytes || !IsPrintable(r.Name))
+      return Failed(why, "record name too long or not printable");
     // A negative game mode marks a record read from a table: never one to upload.
     if (r.Level < 0 || r.GameMode < 0 || r.GameFlags < 0 || (r.Quit != 0 && r.Quit != 1))
       return Failed(why, "record of no game variant");

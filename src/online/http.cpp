@@ -230,9 +230,10 @@ int Thttp::Open(const std::string& hostName, int autoCloseAfter) {
 std::string Thttp::Exchange(const std::string& request) {
   if (sock < 0) return "";
   std::string bytes;
-  ReadEnd end = ReadEnd::Broken;
-  if (SendAll(sock, request, deadline_)) end = ReceiveAll(sock, bytes, deadline_);
-  else DebugLine("\tScore server " + ServerName(host) + ": the request could not be sent");
+  // A server may answer and close before it has taken the whole request: what it sent still counts.
+  if (!SendAll(sock, request, deadline_))
+    DebugLine("\tScore server " + ServerName(host) + ": the request could not be sent whole");
+  const ReadEnd end = ReceiveAll(sock, bytes, deadline_);
   if (end == ReadEnd::TimedOut) DebugLine("\tScore server " + ServerName(host) + ": no reply in time");
   if (end == ReadEnd::TooLarge) {
     DebugLine("\tScore server " + ServerName(host) + ": reply over " + std::to_string(Online.ReplyLimitBytes) +

@@ -94,6 +94,7 @@ LoginResult Login() {
     DebugLine("\tLogged in to the score server as " + user);
   } else {
     result.Failure = LoginFailure();
+    DebugLine("\tLogin to the score server failed: " + result.Failure);
   }
   return result;
 }
@@ -166,10 +167,9 @@ TableRefresh RefreshOnlineTable() {
   }
   SortScores(ScoreLists.LocalScores);
   SortScores(ScoreLists.OnlineScores);
-  DebugLine("\tOnline table " + id + ": " +
-            (!result.Reached ? std::string("no reply")
-                             : result.MissingTable ? std::string("none yet") : std::to_string(result.Entries) + " entries") +
-            (result.Uploaded ? ", local best offered" : ""));
+  std::string what = result.MissingTable ? "none yet" : std::to_string(result.Entries) + " entries";
+  if (!result.Reached) what = "no reply";
+  DebugLine("\tOnline table " + id + ": " + what + (result.Uploaded ? ", local best offered" : ""));
   return result;
 }
 
