@@ -171,6 +171,19 @@ TEST_F(AudioDriversTest, OpenALBackEndsPlayWhenTheLibraryLoads) {
   channel->SetPaused(false);  // an ended voice does not start again by itself
   EXPECT_FALSE(channel->Playing());
 
+  // A voice cued again plays again, from its start, whether it ended or was stopped: the effect
+  // ring reuses its voices this way.
+  EXPECT_EQ(sound->Cue(channel), channel);
+  EXPECT_FALSE(channel->Playing());
+  channel->SetPaused(false);
+  EXPECT_TRUE(channel->Playing());
+  channel->Stop();
+  EXPECT_FALSE(channel->Playing());
+  sound->Cue(channel);
+  channel->SetPaused(false);
+  EXPECT_TRUE(channel->Playing());
+  EXPECT_TRUE(EndsWithin(*channel, 5000));
+
   auto looped = CreateSound(Tone(20), SoundLoop)->Play();
   EXPECT_FALSE(EndsWithin(*looped, 200));
   looped->SetPaused(true);
