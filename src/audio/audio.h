@@ -79,6 +79,9 @@ struct OpenALLibrary;
 
 struct AudioState {
   std::vector<std::shared_ptr<TAudioDriver>> Drivers;  // in registration order
+  // The back ends' names as start-up listed them: the setup file stores an index into this list,
+  // and the settings panel offers its first six.
+  std::vector<std::string> DriverList;
   std::shared_ptr<TAudioDriver> Current;               // the running back end, none after a failure
   bool DefaultPending = true;   // the first back end starts on first use unless one is selected
   bool DeviceOutput = true;     // false: FreeMix never opens an audio device (tests stay silent)

@@ -8,7 +8,6 @@
 struct ShellState {
   bool Started = false;             // guard: the program runs its start-up once
   bool AudioDriverGiven = false;    // the setup file named the audio driver
-  std::vector<std::string> AudioDrivers;  // the runtime's back ends, as start-up listed them
   std::string FilesDir;             // absolute path of the Files/ folder
   bool EscapeLatch = false;         // Escape must be released before it ends the title loop
   int SlideIn = 0;                  // title panel, prompt and logo slide in: 0..32, one step a frame
@@ -21,10 +20,15 @@ extern ShellState Shell;
 // Fresh shell state (tests).
 void ResetShellState();
 
-// The whole program over the given Files/ folder: start-up, title loop, exit screen. Does not
-// return, except that a second call returns at once.
+// The whole program over the given Files/ folder: hooks wired, start-up, title loop, exit screen.
+// Does not return, except that a second call returns at once.
 void RunProgram(const std::string& filesDir);
-// The start-up sequence, from the runtime services to the minimum loading time.
+// Fills Hooks with the program's own services (the settings panel, the exit screen, the score file,
+// the game's assets...), so lower folders reach them. A test that runs StartUp calls it and may then
+// replace any hook with a fake.
+void WireProgramHooks();
+// The start-up sequence, from the runtime services to the minimum loading time. Uses the hooks as
+// they stand.
 void StartUp(const std::string& filesDir);
 // The title loop: one frame per pass until a fresh Escape press ends it.
 void TitleLoop();

@@ -33,9 +33,9 @@ int ChooseAudioDriver(const std::vector<std::string>& names, bool givenByFile, i
 static void SetAudioDriver() {
   DebugLine("Setting Audio Driver");
   auto& entry = Core.SetupValues[SetupAudioDriver];
-  entry = ChooseAudioDriver(Shell.AudioDrivers, Shell.AudioDriverGiven, entry);
-  if (entry >= 0 && entry < static_cast<int>(Shell.AudioDrivers.size())) {
-    const std::string& name = Shell.AudioDrivers[entry];
+  entry = ChooseAudioDriver(Audio.DriverList, Shell.AudioDriverGiven, entry);
+  if (entry >= 0 && entry < static_cast<int>(Audio.DriverList.size())) {
+    const std::string& name = Audio.DriverList[entry];
     // OpenAL is used only when its library loads; otherwise the default back end stays.
     if (HasAudioDriver(name) && (!StartsWithNoCase(name, "OPENAL") || EnableOpenAL())) SelectAudioDriver(name);
   }
@@ -53,15 +53,19 @@ static void EnterGameFolder() {
   }
 }
 
-void StartUp(const std::string& filesDir) {
-  // 1. Runtime services. The OpenAL back ends are registered here, when the library loads, so the
-  //    driver list below and the settings panel can offer them.
-  TuneMemoryForDrawing();  // the software rasteriser's per-frame buffers stay in the heap
+void WireProgramHooks() {
   Hooks.WriteSetup = WriteSetup;
   Hooks.ExitScreen = ExitScreen;
   Hooks.LoadScores = LoadScores;
   Hooks.LoadGameAssets = LoadGameAssets;
   Hooks.DrawScorePops = DrawScorePops;
+}
+
+void StartUp(const std::string& filesDir) {
+  // 1. Runtime services. The OpenAL back ends are registered here, when the library loads, so the
+  //    driver list below and the settings panel can offer them. (The hooks are wired before: see
+  //    RunProgram.)
+  TuneMemoryForDrawing();  // the software rasteriser's per-frame buffers stay in the heap
   ListAudioDrivers();
   EnableOpenAL();
 
@@ -105,7 +109,7 @@ void StartUp(const std::string& filesDir) {
     DebugLine(line);
 
   // 11. The runtime's audio back ends.
-  Shell.AudioDrivers = ListAudioDrivers();
+  Audio.DriverList = ListAudioDrivers();
 
   // 12. The setup file.
   if (FileExists("Setup.ini")) {
@@ -156,6 +160,7 @@ void StartUp(const std::string& filesDir) {
 void RunProgram(const std::string& filesDir) {
   if (Shell.Started) return;
   Shell.Started = true;
+  WireProgramHooks();
   StartUp(filesDir);
   TitleLoop();
   ExitScreen();

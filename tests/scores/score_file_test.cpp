@@ -45,7 +45,7 @@ class ScoreFileTest : public ::testing::Test {
     ResetAllState();
     ChangeDir(dir.path());
     BuildDefaultKey();
-    ScoreLists.LocalNow = [] { return DateTimeText{"07 Dec 2011", "12:34:56"}; };
+    Core.LocalNow = [] { return DateTimeText{"07 Dec 2011", "12:34:56"}; };
     ASSERT_TRUE(OpenDebugLog(dir.file("Debug.txt")));
   }
   void TearDown() override { CloseDebugLog(); }

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "audio/audio.h"
 #include "core/core.h"
 #include "input/input.h"
 #include "shell/shell.h"
@@ -13,7 +14,7 @@ class SetupFileTest : public ::testing::Test {
     ResetAllState();
     SetDefaultSetupValues();
     SetDefaultControls();
-    Shell.AudioDrivers = {"FreeMix", "OpenAL Default", "OpenAL Generic Software"};
+    Audio.DriverList = {"FreeMix", "OpenAL Default", "OpenAL Generic Software"};
     ASSERT_TRUE(OpenDebugLog(dir.file("Debug.txt")));
   }
   void TearDown() override { CloseDebugLog(); }
