@@ -46,9 +46,12 @@ static void DrawNotices() {
   }
 }
 
+// The slow-system switch as it stands now: the settings panel, or an engine test that its Apply
+// starts, may change it in the middle of a frame end.
+static bool SlowSystem() { return Core.SetupValues[SetupESS] == 1; }
+
 int FrameEnd(int showPointer) {
   int pauseResult = 0;
-  const bool ess = Core.SetupValues[SetupESS] == 1;
 
   if (Hooks.DrawScorePops) Hooks.DrawScorePops();
 
@@ -61,7 +64,7 @@ int FrameEnd(int showPointer) {
   if (Display.FrameParity == 1) Display.LastCollected = 0;
 
   // A slow system acts on F11 and Escape on presented frames only.
-  if (Display.FrameParity == 0 || !ess) {
+  if (Display.FrameParity == 0 || !SlowSystem()) {
     if (TakeKeyHits(122) > 0 && Hooks.TakeScreenshot) Hooks.TakeScreenshot();
     if (IsKeyDown(27) && Display.PauseState == 1) {
       Display.PauseState = 2;
@@ -102,7 +105,7 @@ int FrameEnd(int showPointer) {
 
   // Present at once (the pacing above replaces the retrace wait); a slow system presents every
   // second frame only.
-  if (!ess || Display.FrameParity == 0) {
+  if (!SlowSystem() || Display.FrameParity == 0) {
     Flip(0);
     ++Display.FramesPresented;
   }

@@ -53,6 +53,18 @@ TEST_F(DisplayTest, ASlowSystemPresentsEverySecondFrame) {
   EXPECT_EQ(pauses, 5);  // Escape is acted on only on presented frames
 }
 
+// The settings panel (or the engine test its Apply starts) may switch the slow-system mode on in the
+// middle of a frame end; the presentation step goes by the switch as it stands then.
+TEST_F(DisplayTest, APresentationFollowsTheSlowSystemSwitchAsItStandsAtThatStep) {
+  REQUIRE_DISPLAY();
+  Hooks.SettingsScreen = [] { Core.SetupValues[SetupESS] = 1; };
+  Display.FrameParity = 1;
+  FrameEnd(0);
+  EXPECT_EQ(Display.FramesPresented, 0);  // a skipped frame of the slow system
+  FrameEnd(0);
+  EXPECT_EQ(Display.FramesPresented, 1);
+}
+
 TEST_F(DisplayTest, EscapeOpensThePauseMenuOnlyDuringAGameAndPausedTimeDoesNotCount) {
   REQUIRE_DISPLAY();
   Hooks.PauseMenu = [] {
