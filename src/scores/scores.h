@@ -35,6 +35,7 @@ struct ScoresState {
   std::vector<std::shared_ptr<Scores>> LocalScores;   // newest first after every sort
   std::vector<std::shared_ptr<Scores>> OnlineScores;
   std::shared_ptr<Scores> LastRecord;                 // the most recent finished game
+  std::shared_ptr<Scores> LocalBest;  // top of the local ranked list for the difficulty last drawn
   std::string PlayerName = "Player";
   std::string OnlineUser, OnlinePassword;
   std::string DefaultKey;       // the scrambling key, built at start-up, never stored

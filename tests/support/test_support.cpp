@@ -14,6 +14,7 @@
 #include "input/input.h"
 #include "render/render.h"
 #include "scores/scores.h"
+#include "settings/settings.h"
 #include "shell/shell.h"
 
 void ResetAllState(uint32_t startMs) {
@@ -24,6 +25,7 @@ void ResetAllState(uint32_t startMs) {
   ResetDisplayState();
   ResetScoresState();
   ResetGameState();
+  ResetSettingsState();
   ResetShellState();
   Hooks = ProgramHooks{};
   Hooks.EndProcess = [](int status) { throw ProgramExit{status}; };
