@@ -25,8 +25,8 @@ static void PrintUsage(std::FILE* out) {
                "  --files DIR  use DIR as the Files/ folder (settings, log, scores and game data)\n"
                "  --help       show this text\n"
                "  --version    show the version\n\n"
-               "Without --files the program uses the Files/ folder beside itself, else the one in the\n"
-               "current folder.\n");
+               "Without --files the program uses the Files/ folder beside itself, else its installed\n"
+               "data (../share/vornel-quellor from its own folder), else Files/ in the current folder.\n");
 }
 
 int main(int argc, char** argv) {
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     }
   }
 
-  const std::string found = FindFilesFolder(files, ExecutableDir(), CurrentDir());
+  const std::string found = FindFilesFolder(files, ExecutableDir(), CurrentDir(), VQ_DATA_FROM_BIN);
   if (found.empty()) {
     if (!files.empty())
       std::fprintf(stderr, "vornel-quellor: '%s' is not a folder.\n", files.c_str());

@@ -51,6 +51,8 @@ int ChooseAudioDriver(const std::vector<std::string>& names, bool givenByFile, i
 // Fills the About page's lines.
 void FillAboutLines();
 
-// Finds the Files/ folder: the override when given, else beside the executable, else in the
-// current folder. Empty when there is none.
-std::string FindFilesFolder(const std::string& override, const std::string& exeDir, const std::string& cwd);
+// Finds the Files/ folder: the override when given, else "Files" beside the executable, else the
+// installed data folder (installedData, relative to the executable's folder: "../share/vornel-quellor"),
+// else "Files" in the current folder. Empty when there is none.
+std::string FindFilesFolder(const std::string& override, const std::string& exeDir, const std::string& cwd,
+                            const std::string& installedData = "");

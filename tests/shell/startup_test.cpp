@@ -195,4 +195,10 @@ TEST(FilesFolderSearch, OverrideThenBesideTheProgramThenCurrentFolder) {
   EXPECT_EQ(FindFilesFolder("", a.dir.path(), b.dir.path()), a.dir.path() + "/Files");
   EXPECT_EQ(FindFilesFolder("", "/nonexistent", b.dir.path()), b.dir.path() + "/Files");
   EXPECT_EQ(FindFilesFolder("", "/nonexistent", "/nonexistent"), "");
+  // Installed: bin/ beside share/vornel-quellor/.
+  ::mkdir(a.dir.file("bin").c_str(), 0755);
+  ::mkdir(a.dir.file("share").c_str(), 0755);
+  ::mkdir(a.dir.file("share/vornel-quellor").c_str(), 0755);
+  EXPECT_EQ(FindFilesFolder("", a.dir.file("bin"), b.dir.path(), "../share/vornel-quellor"),
+            a.dir.file("bin") + "/../share/vornel-quellor");
 }
