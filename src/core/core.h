@@ -121,9 +121,14 @@ bool ChangeDir(const std::string& path);
 std::string CurrentDir();
 // Reads a text file as lines: a line ends at LF, CR bytes are dropped. False when it cannot be read.
 bool ReadTextLines(const std::string& path, std::vector<std::string>& lines);
-// Writes lines, each followed by CR LF, to a temporary file beside path and renames it over path,
-// so a crash never leaves half a file. False (and the old file untouched) on any failure.
+// Writes lines, each followed by CR LF, to a temporary file beside path, flushes it to disk, renames
+// it over path and flushes the folder, so a crash or a kill never leaves half a file. False (and the
+// old file untouched) on any failure.
 bool WriteTextFileAtomic(const std::string& path, const std::vector<std::string>& lines);
+// The temporary file WriteTextFileAtomic uses for path.
+std::string TempFileFor(const std::string& path);
+// Removes the temporary file a killed write may have left beside path.
+void RemoveLeftoverTemp(const std::string& path);
 
 // ---- Dates, times, badge bits ----------------------------------------------------------------------
 // The current local date and time texts (through Core.LocalNow when set).

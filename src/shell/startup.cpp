@@ -111,7 +111,8 @@ void StartUp(const std::string& filesDir) {
   // 11. The runtime's audio back ends.
   Audio.DriverList = ListAudioDrivers();
 
-  // 12. The setup file.
+  // 12. The setup file (and not the half-written copy a killed run may have left beside it).
+  RemoveLeftoverTemp("Setup.ini");
   if (FileExists("Setup.ini")) {
     DebugLine("\tReading Setup File");
     ReadSetup("Setup.ini");

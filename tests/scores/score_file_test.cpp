@@ -122,6 +122,18 @@ TEST_F(ScoreFileTest, AShuffledFileLoadsNewestFirstWithTheNameOfItsFirstRecordLi
   EXPECT_EQ(ScoreLists.OnlinePassword, "");
 }
 
+// A run killed in the middle of a save leaves at most the half-written temporary copy; the next run
+// reads the whole file beside it and removes the copy.
+TEST_F(ScoreFileTest, AHalfWrittenCopyFromAKilledRunIsIgnoredAndRemoved) {
+  const std::string tail = std::string(ListSeparator) + "0";
+  WriteScoreFile("|", {"7|Kept|0|300|0|1|0|0" + tail});
+  WriteFile(TempFileFor(path()), "3F2A\r\n00");
+  LoadScores();
+  ASSERT_EQ(ScoreLists.LocalScores.size(), 1u);
+  EXPECT_EQ(ScoreLists.LocalScores[0]->Name, "Kept");
+  EXPECT_FALSE(FileExists(TempFileFor(path())));
+}
+
 TEST_F(ScoreFileTest, ADamagedFileLoadsWhatIsValidAndDropsTheRest) {
   const std::string valid = Scramble("7|Valid|0|64667939696|0|1|0|0", "");
   std::string flipped = valid;
