@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 
 #include "audio/audio.h"
@@ -53,7 +54,6 @@ class GameFrameTest : public ::testing::Test {
     Display.VirtualWidth = 1280;
     Display.VirtualHeight = 960;
     Core.Difficulty = 1;
-    FramesEnded = 0;
     OnFrameEnd = nullptr;
     Hooks.DrawScorePops = FrameEndTap;
     if (!HaveDisplay()) return;
@@ -82,6 +82,7 @@ class GameFrameTest : public ::testing::Test {
 
   // Runs the game until the end of frame `last`; before calls run at the end of the frames before.
   void RunFrames(int last, const std::function<void(int)>& before, const std::function<void()>& atLast) {
+    FramesEnded = 0;
     OnFrameEnd = [&](int frame) {
       if (frame < last) {
         before(frame);
@@ -129,7 +130,6 @@ TEST_F(GameFrameTest, EveryCellAndItsGhostCountAgainstTheMainSpriteBudget) {
     EXPECT_EQ(drawn[1], c.drawn) << c.budget;
     EXPECT_EQ(drawn[2], 0) << c.budget;  // the game draws no glow sprites
     EXPECT_EQ(drawn[3], 0) << c.budget;  // and no sparks before a shot
-    FramesEnded = 0;
   }
 }
 
@@ -175,7 +175,6 @@ TEST_F(GameFrameTest, TheLivesBarShowsTheLivesLeftInWholeShares) {
   };
   for (const Case& c : cases) {
     Core.Difficulty = c.difficulty;
-    FramesEnded = 0;
     int green = -1, red = -1;
     RunFrames(
         2,

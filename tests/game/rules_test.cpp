@@ -123,16 +123,20 @@ TEST_F(RulesTest, ABlastScoresEachRedCellAndStrikesEveryCellItHits) {
 
   // At the edges the blast is cut to the cells on the grid: columns 0 .. 1280 / 14.14 + 2 (92) and
   // rows 0 .. 960 / 32.32 + 3 (32), and nothing wraps into another row.
+  struct Range {
+    int lo, hi;
+  };
   struct Edge {
     int col, row;
-    int left, top, right, bottom;  // the struck rectangle's bounds, each within a range
-    int leftMax, topMax, rightMax, bottomMax;
+    Range left, top, right, bottom;  // where the struck rectangle's sides may lie
+    bool none = false;
   } edges[] = {
-      {0, 0, 0, 0, 2, 1, 0, 0, 4, 3},              // top left: from column 0 and row 0
-      {91, 31, 87, 27, 92, 32, 89, 29, 92, 32},    // bottom right: up to column 92 and row 32
-      {200, 200, -1, -1, -1, -1, -1, -1, -1, -1},  // far outside: nothing
+      {0, 0, {0, 0}, {0, 0}, {2, 4}, {1, 3}},              // top left: from column 0 and row 0
+      {91, 31, {87, 89}, {27, 29}, {92, 92}, {32, 32}},    // bottom right: up to column 92 and row 32
+      {200, 200, {0, 0}, {0, 0}, {0, 0}, {0, 0}, true},    // far outside: nothing
   };
   for (const Edge& e : edges) {
+    SCOPED_TRACE(e.col);
     AllocateGameArrays();
     round.Score = 0;
     const size_t before = Game.Particles.size();
@@ -147,21 +151,18 @@ TEST_F(RulesTest, ABlastScoresEachRedCellAndStrikesEveryCellItHits) {
           bottom = std::max(bottom, row);
           ++count;
         }
-    EXPECT_EQ(Game.Particles.size() - before, static_cast<size_t>(count) * 6) << e.col;
+    EXPECT_EQ(Game.Particles.size() - before, static_cast<size_t>(count) * 6);
     EXPECT_EQ(round.Score, 0);
-    if (e.right < 0) {
+    if (e.none) {
       EXPECT_EQ(count, 0);
       continue;
     }
-    EXPECT_GE(left, e.left) << e.col;
-    EXPECT_LE(left, e.leftMax) << e.col;
-    EXPECT_GE(top, e.top) << e.col;
-    EXPECT_LE(top, e.topMax) << e.col;
-    EXPECT_GE(right, e.right) << e.col;
-    EXPECT_LE(right, e.rightMax) << e.col;
-    EXPECT_GE(bottom, e.bottom) << e.col;
-    EXPECT_LE(bottom, e.bottomMax) << e.col;
-    EXPECT_EQ(count, (right - left + 1) * (bottom - top + 1)) << e.col;  // one whole rectangle
+    auto within = [](int v, Range r) { return v >= r.lo && v <= r.hi; };
+    EXPECT_TRUE(within(left, e.left)) << left;
+    EXPECT_TRUE(within(top, e.top)) << top;
+    EXPECT_TRUE(within(right, e.right)) << right;
+    EXPECT_TRUE(within(bottom, e.bottom)) << bottom;
+    EXPECT_EQ(count, (right - left + 1) * (bottom - top + 1));  // one whole rectangle
   }
 }
 
