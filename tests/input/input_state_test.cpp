@@ -155,3 +155,58 @@ TEST(KeyMapping, LettersAndPunctuationGoByTheLayoutsSymbol) {
   };
   for (const Case& c : cases) EXPECT_EQ(VirtualKeyFromSdlKey(c.scancode, c.keycode), c.key) << c.scancode;
 }
+
+TEST_F(InputStateTest, MouseHitsCountPressesAndFlushMouseClearsButtonsHitsAndWheel) {
+  auto button = [](int b, bool down) { FeedInputEvent(InputEvent(down ? InputEvent::MouseDown : InputEvent::MouseUp, b)); };
+  auto wheel = [](int steps) {
+    InputEvent e(InputEvent::Wheel);
+    e.y = steps;
+    FeedInputEvent(e);
+  };
+  button(1, true);
+  button(1, true);  // a second press without a release is the same press
+  button(1, false);
+  button(1, true);
+  button(1, false);
+  button(3, true);
+  wheel(2);
+  wheel(-5);
+  EXPECT_EQ(TakeMouseHits(1), 2);
+  EXPECT_EQ(TakeMouseHits(1), 0);  // taken
+  EXPECT_EQ(TakeMouseHits(2), 0);
+  EXPECT_EQ(IsMouseDown(3), 1);
+  EXPECT_EQ(MouseWheel(), -3);
+  EXPECT_EQ(TakeMouseHits(0), 0);
+  EXPECT_EQ(TakeMouseHits(4), 0);
+
+  // FlushMouse clears the mouse and nothing else; FlushKeyboard leaves the mouse alone.
+  Key(65, true);
+  button(2, true);
+  FlushMouse();
+  for (int b = 1; b <= 3; ++b) {
+    EXPECT_EQ(IsMouseDown(b), 0) << b;
+    EXPECT_EQ(TakeMouseHits(b), 0) << b;
+  }
+  EXPECT_EQ(MouseWheel(), 0);
+  EXPECT_EQ(IsKeyDown(65), 1);
+  button(1, true);
+  wheel(1);
+  FlushKeyboard();
+  EXPECT_EQ(IsKeyDown(65), 0);
+  EXPECT_EQ(IsMouseDown(1), 1);
+  EXPECT_EQ(MouseWheel(), 1);
+  EXPECT_EQ(TakeMouseHits(1), 1);
+
+  // A button held through a flush counts again only when pressed anew.
+  button(1, true);
+  EXPECT_EQ(TakeMouseHits(1), 0);
+  button(1, false);
+  button(1, true);
+  EXPECT_EQ(TakeMouseHits(1), 1);
+
+  // Losing the focus flushes the wheel with the buttons.
+  wheel(4);
+  FeedInputEvent(InputEvent(InputEvent::FocusLost));
+  EXPECT_EQ(MouseWheel(), 0);
+  EXPECT_EQ(IsMouseDown(1), 0);
+}
