@@ -62,6 +62,7 @@ void StartUp(const std::string& filesDir) {
   Hooks.LoadScores = LoadScores;
   Hooks.LoadGameAssets = LoadGameAssets;
   Hooks.DrawScorePops = DrawScorePops;
+  Hooks.MusicTick = MusicTick;
   ListAudioDrivers();
   EnableOpenAL();
 
