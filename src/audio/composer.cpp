@@ -25,6 +25,11 @@ TSound* SampleAt(int slot) {
   return slot >= 1 && slot < static_cast<int>(Audio.MusicSamples.size()) ? Audio.MusicSamples[slot].get() : nullptr;
 }
 
+// Seeds the shared generator with seed x 1024 + offset, wrapping instead of overflowing for huge seeds.
+void SeedMusic(int64_t seed, int64_t offset) {
+  SeedRnd(static_cast<int64_t>(static_cast<uint64_t>(seed) * 1024u + static_cast<uint64_t>(offset)));
+}
+
 // ---- Patterns ----------------------------------------------------------------------------------------
 // The keys that keep the five choices of a progression apart.
 constexpr int KeyDrum1 = 3, KeyDrum2 = 7, KeyChordsAndBass = 13, KeyMelody = 19, KeyAccompaniment = 29;
@@ -50,7 +55,7 @@ std::string StoredPattern(int section, int number) {
 // a few numbers thrown away, the pattern drawn, then r (0..2) for the stretch.
 std::string ChoosePattern(int section, int key, bool stretch) {
   MusicState& m = Music();
-  SeedRnd(m.seed * 1024 + m.bar + m.cycles + key);
+  SeedMusic(m.seed, static_cast<int64_t>(m.bar) + m.cycles + key);
   for (int i = 0; i < key + m.cycles * 4; ++i) RandInt(0, 1000);
   const int count = m.PatternCount[section];
   const int number = RandInt(1, std::max(count, 1));  // no patterns: one draw all the same
@@ -105,7 +110,7 @@ void NewProgression() {
 // The next cycle: a new progression when the chords have run out, then the grid of its 64 steps.
 void ComposeCycle() {
   MusicState& m = Music();
-  SeedRnd(m.seed * 1024 + m.bar + m.cycles);
+  SeedMusic(m.seed, static_cast<int64_t>(m.bar) + m.cycles);
   m.cycles += 1;
   m.bar += 1;
   if (static_cast<int>(m.chords.size() / 4) < m.bar || m.chords.empty()) NewProgression();
@@ -225,7 +230,7 @@ void StartMusic(const std::string& name, int64_t seed, int tempo) {
   }
 
   if (seed == -1) seed = ClockMs();
-  SeedRnd(seed * 1024);
+  SeedMusic(seed, 0);
   m.seed = seed;
   m.panAmount = 0.3f;
   m.chords.clear();

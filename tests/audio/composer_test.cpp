@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -338,7 +339,13 @@ TEST_F(ComposerTest, AnyFileAndMissingSamplesPlaySafely) {
   stepsPlayed = 0;
   EXPECT_EQ(Play(9, 64 * 20), expected);
   EXPECT_GT(expected.size(), 500u);
-  // No samples at all, or no back end: silence.
+  // Any seed at all.
+  for (int64_t seed : {INT64_MAX, INT64_MIN, int64_t{0}}) {
+    stepsPlayed = 0;
+    EXPECT_FALSE(Play(seed, 200).empty());
+  }
+
+  // No samples at all: silence.
   Audio.MusicSamples = {};
   Audio.InstrumentCount = {};
   stepsPlayed = 0;
