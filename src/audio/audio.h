@@ -7,15 +7,15 @@
 //
 // Back ends: "FreeMix" (our own mixer over SDL's audio output; without an audio device it stays
 // silent and moves its voices on by the program clock, so they still end in time; offline it mixes
-// only when asked, into a buffer), "OpenAL Default"
-// and "OpenAL " + device name (only when libopenal.so.1 loads), and "Recording" for tests.
+// into a buffer only when asked), "OpenAL Default" and "OpenAL " + device name (only when
+// libopenal.so.1 loads), and "Recording" for tests.
 // Sounds and channels are shared references; nullptr means none, and every operation given none
 // does nothing.
 #pragma once
 
 #include <array>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
