@@ -1,6 +1,9 @@
 // "FreeMix": our own mixer over SDL's audio output. Without an audio device (or with device output
-// switched off) it runs silently, its voices moved on by the program clock.
+// switched off) it runs silently, its voices moved on by the program clock. Offline it opens no
+// device and mixes only when the program asks, so a render runs as fast as the machine allows.
 #include <SDL.h>
+
+#include <algorithm>
 
 #include "audio/backend.h"
 
@@ -51,6 +54,11 @@ class FreeMixDriver : public TAudioDriver {
 
   bool Startup() override {
     Shutdown();
+    if (Audio.OfflineRate > 0) {
+      Current = std::make_shared<Mixer>(Audio.OfflineRate);
+      Audio.OfflineMixer = Current;
+      return true;
+    }
     if (Audio.DeviceOutput && OpenDevice()) return true;
     // No device: silent, the voices kept in time by the program clock.
     Current = std::make_shared<Mixer>(WantedRate);
@@ -125,3 +133,19 @@ void SDLCALL MixCallback(void* driver, Uint8* stream, int bytes) {
 }  // namespace
 
 std::shared_ptr<TAudioDriver> MakeFreeMixDriver() { return std::make_shared<FreeMixDriver>(); }
+
+bool UseOfflineMixing(int rate) {
+  Audio.OfflineRate = rate > 0 ? rate : 44100;
+  const bool started = SelectAudioDriver("FreeMix");
+  Audio.OfflineRate = 0;  // a later start of FreeMix looks for a device again
+  return started && !Audio.OfflineMixer.expired();
+}
+
+void MixOffline(float* out, int frames) {
+  if (!out || frames <= 0) return;
+  if (const std::shared_ptr<Mixer> mixer = Audio.OfflineMixer.lock()) {
+    mixer->Mix(out, frames);  // after a shut-down its voices are stopped: silence
+  } else {
+    std::fill(out, out + 2 * static_cast<size_t>(frames), 0.0f);
+  }
+}

@@ -47,6 +47,9 @@ std::vector<std::string> SetupFileLines();
 // with "DIRECT", else the first beginning with "OPENAL" or "FREE", else 0 (names compared without
 // letter case).
 int ChooseAudioDriver(const std::vector<std::string>& names, bool givenByFile, int givenIndex);
+// Chooses the audio back end as start-up does (the setup file's, else by the name prefixes), stores
+// its index in the setup values and selects it; returns its name, "none" when none could start.
+std::string SelectSetupAudioDriver();
 
 // Fills the About page's lines.
 void FillAboutLines();
@@ -56,3 +59,27 @@ void FillAboutLines();
 // else "Files" in the current folder. Empty when there is none.
 std::string FindFilesFolder(const std::string& override, const std::string& exeDir, const std::string& cwd,
                             const std::string& installedData = "");
+
+// ---- The composer's command: --compose NAME SEED [--wav FILE] [--seconds N] [--tempo MS] ----------------
+inline constexpr int ComposeDefaultTempo = 234;    // steps of 117 ms: sixteenths at 128 beats a minute
+inline constexpr int ComposeDefaultSeconds = 30;   // the length of a render
+inline constexpr int ComposeMaxSeconds = 3600;
+
+struct ComposeOptions {
+  bool Wanted = false;        // --compose was given
+  bool OthersGiven = false;   // --wav, --seconds or --tempo was given
+  std::string Name;           // plays music/Name.ini of the game folder
+  int64_t Seed = 0;           // -1: the clock's value
+  std::string WavFile;        // empty: play in a window on the selected audio back end
+  int Seconds = 0;            // 0: until a key (playing), ComposeDefaultSeconds (rendering)
+  int Tempo = ComposeDefaultTempo;
+  std::string Error;          // the first argument that was wrong, said plainly
+};
+// Takes the composer's argument at argv[i] and its values (i moves past them); false when argv[i]
+// is none of the composer's.
+bool TakeComposeArgument(int argc, char** argv, int& i, ComposeOptions& options);
+// What is wrong with the composer's arguments as a whole; empty when nothing.
+std::string ComposeArgumentError(const ComposeOptions& options);
+// Plays the music in a small window until a key, the window's close or the given seconds, or renders
+// it into the WAVE file; run over the Files/ folder. Returns the process's exit status.
+int RunCompose(const ComposeOptions& options, const std::string& filesDir);

@@ -30,15 +30,20 @@ int ChooseAudioDriver(const std::vector<std::string>& names, bool givenByFile, i
   return chosen;
 }
 
-static void SetAudioDriver() {
-  DebugLine("Setting Audio Driver");
+std::string SelectSetupAudioDriver() {
   auto& entry = Core.SetupValues[SetupAudioDriver];
   entry = ChooseAudioDriver(Audio.DriverList, Shell.AudioDriverGiven, entry);
-  if (entry >= 0 && entry < static_cast<int>(Audio.DriverList.size())) {
-    const std::string& name = Audio.DriverList[entry];
-    // OpenAL is used only when its library loads; otherwise the default back end stays.
-    if (HasAudioDriver(name) && (!StartsWithNoCase(name, "OPENAL") || EnableOpenAL())) SelectAudioDriver(name);
-  }
+  if (entry < 0 || entry >= static_cast<int>(Audio.DriverList.size())) return "none";
+  const std::string& name = Audio.DriverList[entry];
+  // OpenAL is used only when its library loads; otherwise the default back end stays.
+  if (HasAudioDriver(name) && (!StartsWithNoCase(name, "OPENAL") || EnableOpenAL()) && SelectAudioDriver(name))
+    return name;
+  return "none";
+}
+
+static void SetAudioDriver() {
+  DebugLine("Setting Audio Driver");
+  SelectSetupAudioDriver();
   DebugLine("Set Audio Driver");
   DebugLine("");
 }
@@ -59,6 +64,7 @@ void WireProgramHooks() {
   Hooks.LoadScores = LoadScores;
   Hooks.LoadGameAssets = LoadGameAssets;
   Hooks.DrawScorePops = DrawScorePops;
+  Hooks.MusicTick = MusicTick;
 }
 
 void StartUp(const std::string& filesDir) {
