@@ -69,6 +69,19 @@ class TAudioDriver {
   virtual std::shared_ptr<TChannel> AllocChannel() = 0;
   // A RIFF WAVE or Ogg Vorbis file as a sound; nullptr when missing or undecodable.
   virtual std::shared_ptr<TSound> LoadSound(const std::string& path, int flags) = 0;
+  // Once a frame: the back end looks after its output device (FreeMix: a device that went away is
+  // closed and sound goes silent; a default device is tried again every second until one opens).
+  virtual void Service() {}
+};
+
+// A sound output device as a test scripts it in place of SDL's: FreeMix opens it while it is
+// present, the test pulls mixed output through Pull while it is open, and FreeMix notices when it is
+// no longer present (unplugged) at its next service.
+struct ScriptedOutput {
+  bool Present = true;
+  bool IsOpen = false;
+  int Opens = 0;  // times FreeMix opened it
+  std::function<void(float* out, int frames)> Pull;  // while open: interleaved stereo from the mixer
 };
 
 // One operation on a voice of the recording back end.
@@ -120,6 +133,7 @@ struct AudioState {
   std::shared_ptr<TAudioDriver> Current;               // the running back end, none after a failure
   bool DefaultPending = true;   // the first back end starts on first use unless one is selected
   bool DeviceOutput = true;     // false: FreeMix never opens an audio device (tests stay silent)
+  std::shared_ptr<ScriptedOutput> OutputScript;  // set: FreeMix's device is this one, not SDL's
   bool OpenALChecked = false, OpenALAvailable = false;
   std::string OpenALFile = "libopenal.so.1";  // the library EnableOpenAL tries
   std::shared_ptr<OpenALLibrary> OpenAL;  // the loaded library's entry points
@@ -163,6 +177,9 @@ bool UseOfflineMixing(int rate);
 // The next frames of the offline mix as interleaved stereo, each sample -1..1; silence when FreeMix
 // is not running offline.
 void MixOffline(float* out, int frames);
+
+// The running back end's service of every frame (the frame end calls it).
+void ServiceAudio();
 
 // A sound file through the current back end; nullptr when missing, undecodable or no back end.
 std::shared_ptr<TSound> LoadSoundFile(const std::string& path, int flags = 0);

@@ -1,6 +1,7 @@
 // The frame end: the framework's services of every frame, in a fixed order.
 #include <malloc.h>
 
+#include "audio/audio.h"
 #include "core/core.h"
 #include "display/display.h"
 #include "input/input.h"
@@ -100,6 +101,7 @@ int FrameEnd(int showPointer) {
   } while (static_cast<double>(static_cast<int32_t>(ClockMs() - Display.LastFrameTime)) < 1000.0 / 60.0 - 2.0);
 
   if (Hooks.MusicTick) Hooks.MusicTick();
+  ServiceAudio();  // the audio back end looks after its device (one that went away, one that came back)
 
   DrawNotices();
 
