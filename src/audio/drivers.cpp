@@ -84,6 +84,10 @@ std::shared_ptr<TSound> CreateSound(SoundSamples samples, int flags) {
   return driver->CreateSound(std::make_shared<const SoundSamples>(std::move(samples)), flags);
 }
 
+void ServiceAudio() {
+  if (Audio.Current) Audio.Current->Service();
+}
+
 std::shared_ptr<TChannel> NewChannel() {
   TAudioDriver* driver = ActiveDriver();
   return driver ? driver->AllocChannel() : nullptr;

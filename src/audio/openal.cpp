@@ -40,6 +40,7 @@ struct OpenALLibrary {
   void (*alSourcePlay)(unsigned) = nullptr;
   void (*alSourcePause)(unsigned) = nullptr;
   void (*alSourceStop)(unsigned) = nullptr;
+  void (*alSourceRewind)(unsigned) = nullptr;
   int (*alGetError)() = nullptr;
 };
 
@@ -62,7 +63,7 @@ std::shared_ptr<OpenALLibrary> LoadOpenAL(const std::string& file) {
       VQ_RESOLVE(alDeleteSources) && VQ_RESOLVE(alGenBuffers) && VQ_RESOLVE(alDeleteBuffers) &&
       VQ_RESOLVE(alBufferData) && VQ_RESOLVE(alSourcei) && VQ_RESOLVE(alSourcef) && VQ_RESOLVE(alSource3f) &&
       VQ_RESOLVE(alGetSourcei) && VQ_RESOLVE(alSourcePlay) && VQ_RESOLVE(alSourcePause) &&
-      VQ_RESOLVE(alSourceStop) && VQ_RESOLVE(alGetError);
+      VQ_RESOLVE(alSourceStop) && VQ_RESOLVE(alSourceRewind) && VQ_RESOLVE(alGetError);
 #undef VQ_RESOLVE
   if (!complete) {
     dlclose(handle);
@@ -118,6 +119,9 @@ class OpenALChannel : public TChannel {
     al.alSourceStop(Source);
     al.alSourcei(Source, al::Buffer, static_cast<int>(buffer->Id));
     al.alSourcei(Source, al::Looping, loop ? al::True : 0);
+    // Back to the start: a source that played to its end, or was stopped, stays STOPPED until
+    // rewound, and only a rewound (INITIAL) or paused source starts again when resumed.
+    al.alSourceRewind(Source);
     Attached = std::move(buffer);
     Cued = true;
   }

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,11 @@ enum SetupEntry {
   SetupAudioDriver = 14,
 };
 
+// "Now" as the runtime gives it: "07 Dec 2011" (English month) and "12:34:56".
+struct DateTimeText {
+  std::string Date, Time;
+};
+
 // ---- Shared state ---------------------------------------------------------------------------------
 struct CoreState {
   std::array<int, 100> SetupValues{};  // the player's settings, read from and written to "Setup.ini"
@@ -61,6 +67,7 @@ struct CoreState {
 
   uint64_t RandomState = 0x853c49e6748fea9bULL;  // the shared generator
   std::FILE* DebugStream = nullptr;              // "Debug.txt" while open
+  std::function<DateTimeText()> LocalNow;        // empty: the local clock (tests fix the time here)
 };
 extern CoreState Core;
 
@@ -114,9 +121,26 @@ bool ChangeDir(const std::string& path);
 std::string CurrentDir();
 // Reads a text file as lines: a line ends at LF, CR bytes are dropped. False when it cannot be read.
 bool ReadTextLines(const std::string& path, std::vector<std::string>& lines);
-// Writes lines, each followed by CR LF, to a temporary file beside path and renames it over path,
-// so a crash never leaves half a file. False (and the old file untouched) on any failure.
+// Writes lines, each followed by CR LF, to a temporary file beside path, flushes it to disk, renames
+// it over path and flushes the folder, so a crash or a kill never leaves half a file. False (and the
+// old file untouched) on any failure.
 bool WriteTextFileAtomic(const std::string& path, const std::vector<std::string>& lines);
+// The temporary file WriteTextFileAtomic uses for path.
+std::string TempFileFor(const std::string& path);
+// Removes the temporary file a killed write may have left beside path.
+void RemoveLeftoverTemp(const std::string& path);
+
+// ---- Dates, times, badge bits ----------------------------------------------------------------------
+// The current local date and time texts (through Core.LocalNow when set).
+DateTimeText CurrentDateTime();
+// The timestamp of a date text ("" for today) at the current time:
+// ((((year * 12 + month) * 31 + day) * 24 + hour) * 60 + minute) * 60 + second.
+int64_t MakeTimestamp(std::string_view dateText);
+// "07-12-2011" and "12:34:56" for a timestamp.
+std::string FormatDate(int64_t timestamp);
+std::string FormatTime(int64_t timestamp);
+// 1 when bit n - 1 of value is set, else 0 (0 for n outside 1..32).
+int TestBit(int32_t value, int n);
 
 // ---- Random ---------------------------------------------------------------------------------------
 // One seedable generator for the whole program: the same seed repeats the same sequence.

@@ -43,8 +43,31 @@ bool ReadTextLines(const std::string& path, std::vector<std::string>& lines) {
   return ok;
 }
 
+// The folder part of a path ("." for a bare name).
+static std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Flushes a folder's entries to disk, so a rename in it survives a power cut or a kill.
+static bool SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0 || errno == EINVAL;  // some file systems cannot sync folders
+  ::close(fd);
+  return ok;
+}
+
+std::string TempFileFor(const std::string& path) { return path + ".tmp"; }
+
+void RemoveLeftoverTemp(const std::string& path) {
+  const std::string temp = TempFileFor(path);
+  if (FileExists(temp)) std::remove(temp.c_str());
+}
+
 bool WriteTextFileAtomic(const std::string& path, const std::vector<std::string>& lines) {
-  const std::string temp = path + ".tmp";
+  const std::string temp = TempFileFor(path);
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   if (!f) return false;
   bool ok = true;
@@ -56,5 +79,6 @@ bool WriteTextFileAtomic(const std::string& path, const std::vector<std::string>
   ok = (std::fclose(f) == 0) && ok;
   if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) std::remove(temp.c_str());
+  if (ok) SyncFolder(FolderOf(path));  // the file is whole either way; this makes the rename last
   return ok;
 }

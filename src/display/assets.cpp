@@ -55,6 +55,10 @@ void SelectSizedFont(int family, int step) {
 
 void LoadCommonAssets() {
   SetAutoCentreHandle(1);
+  // The way back to the game's folder. Without a "Common/" folder the loads below run in the parent
+  // folder ("Files/"), and a second "../" would leave "Files/" altogether, taking the score file, the
+  // game's assets and the crash marker with it; so the return goes by the folder's own path.
+  const std::string gameFolder = CurrentDir();
   for (const char* line : {"", "Loading : Common Objects", "", "Switching to Default Folder", ""}) DebugLine(line);
   ChangeDir("../");
   ChangeDir("Common/");
@@ -83,8 +87,10 @@ void LoadCommonAssets() {
 
   DebugLine("");
   DebugLine("Switching to Game Folder");
-  ChangeDir("../");
-  ChangeDir(GameFolder());
+  if (gameFolder.empty() || !ChangeDir(gameFolder)) {
+    ChangeDir("../");
+    ChangeDir(GameFolder());
+  }
 
   Display.BadgeImage = LoadImageStrip("badges.png", 64, 64, 0, 16, ImageMasked | ImageFiltered);
 

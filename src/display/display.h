@@ -31,6 +31,7 @@ struct DisplayState {
   int ModeCount = 0;
   std::function<std::vector<TGraphicsMode>()> ModeSource;  // empty: the back end's list (tests set it)
   int GraphicsReady = 0;  // 1 after the first complete set-up
+  std::string CrashMarker;  // full path of "crash.dat" while it exists, empty otherwise
 
   // Shared assets.
   std::array<std::shared_ptr<TImageFont>, 20> Fonts;       // 1..13
@@ -76,6 +77,9 @@ void ResetDisplayState();
 void ApplyGraphicsSettings();
 // The modes offered from the back end's list: 4:3, 16:9 and 16:10 sizes, each once, in list order.
 void BuildModeList(const std::vector<TGraphicsMode>& modes);
+// Removes the crash marker this run made, whatever the working directory is now: a player who quits
+// while the screen opens or the machine is measured has not crashed.
+void RemoveCrashMarker();
 
 // ---- Assets ----------------------------------------------------------------------------------------
 // The common folder's fonts, icons, logos and jingle, then the game folder's badges and sound effects,

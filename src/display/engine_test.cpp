@@ -23,6 +23,10 @@ static void DrawLogos(float p) {
 }
 
 void EngineTest(int targetFps, float testScale) {
+  // The test may run in the middle of a game (the settings panel's Apply): its frames are not the
+  // game's, so Escape does not open the pause menu over them.
+  const int pauseState = Display.PauseState;
+  if (pauseState == 1) Display.PauseState = 0;
   Flip(-1);
   SleepMs(250);
   Display.OverlayOn = 0;
@@ -88,4 +92,5 @@ void EngineTest(int targetFps, float testScale) {
   if (Display.TargetFps == 30) DebugLine("Settings Overwritten, Set to Default Lower Limits at 30fps.");
   DebugLine("");
   Display.OverlayOn = 0;
+  Display.PauseState = pauseState;
 }

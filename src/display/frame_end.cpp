@@ -1,6 +1,7 @@
 // The frame end: the framework's services of every frame, in a fixed order.
 #include <malloc.h>
 
+#include "audio/audio.h"
 #include "core/core.h"
 #include "display/display.h"
 #include "input/input.h"
@@ -46,9 +47,12 @@ static void DrawNotices() {
   }
 }
 
+// The slow-system switch as it stands now: the settings panel, or an engine test that its Apply
+// starts, may change it in the middle of a frame end.
+static bool SlowSystem() { return Core.SetupValues[SetupESS] == 1; }
+
 int FrameEnd(int showPointer) {
   int pauseResult = 0;
-  const bool ess = Core.SetupValues[SetupESS] == 1;
 
   if (Hooks.DrawScorePops) Hooks.DrawScorePops();
 
@@ -61,7 +65,7 @@ int FrameEnd(int showPointer) {
   if (Display.FrameParity == 1) Display.LastCollected = 0;
 
   // A slow system acts on F11 and Escape on presented frames only.
-  if (Display.FrameParity == 0 || !ess) {
+  if (Display.FrameParity == 0 || !SlowSystem()) {
     if (TakeKeyHits(122) > 0 && Hooks.TakeScreenshot) Hooks.TakeScreenshot();
     if (IsKeyDown(27) && Display.PauseState == 1) {
       Display.PauseState = 2;
@@ -97,12 +101,13 @@ int FrameEnd(int showPointer) {
   } while (static_cast<double>(static_cast<int32_t>(ClockMs() - Display.LastFrameTime)) < 1000.0 / 60.0 - 2.0);
 
   if (Hooks.MusicTick) Hooks.MusicTick();
+  ServiceAudio();  // the audio back end looks after its device (one that went away, one that came back)
 
   DrawNotices();
 
   // Present at once (the pacing above replaces the retrace wait); a slow system presents every
   // second frame only.
-  if (!ess || Display.FrameParity == 0) {
+  if (!SlowSystem() || Display.FrameParity == 0) {
     Flip(0);
     ++Display.FramesPresented;
   }

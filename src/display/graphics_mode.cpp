@@ -54,7 +54,7 @@ static void OpenTheScreen(int depth) {
   DebugLine(message);
   std::fprintf(stderr, "%s %s: %s\n", TitleWord1, TitleWord2, message.c_str());
   // Not a crash of the drawing back end: the next run must not fall back for it.
-  std::remove("crash.dat");
+  RemoveCrashMarker();
   EndProcess(1);
 }
 
@@ -100,7 +100,11 @@ void ApplyGraphicsSettings() {
             std::to_string(depth));
 
   // The marker exists exactly while the screen opens and everything loads and is measured.
-  if (std::FILE* marker = std::fopen("crash.dat", "wb")) std::fclose(marker);
+  if (std::FILE* marker = std::fopen("crash.dat", "wb")) {
+    std::fclose(marker);
+    const std::string dir = CurrentDir();
+    Display.CrashMarker = dir.empty() ? std::string("crash.dat") : dir + "/crash.dat";
+  }
   OpenTheScreen(depth);
 
   values[SetupWidescreen] = 0;
@@ -124,5 +128,11 @@ void ApplyGraphicsSettings() {
   if (Hooks.LoadGameAssets) Hooks.LoadGameAssets();
 
   DebugLine("-=-=-=-=-=-=-=-=-=-=-=-=-=-");
-  std::remove("crash.dat");
+  RemoveCrashMarker();
+}
+
+void RemoveCrashMarker() {
+  if (Display.CrashMarker.empty()) return;
+  std::remove(Display.CrashMarker.c_str());
+  Display.CrashMarker.clear();
 }

@@ -27,8 +27,9 @@ void AddScorePop(int points, float x, float y, int r, int g, int b) {
   Game.ScorePops.push_back(ScorePop{points, x, y, 120, r, g, b});
 }
 
+// The set-up happens every frame, pops or none: the frame end draws the settings panel and the pause
+// menu after this and relies on starting from the reset state and the notices' font.
 void DrawScorePops() {
-  if (Game.ScorePops.empty()) return;
   SelectFont(Display.Fonts[3]);
   ResetDraw();
   auto& list = Game.ScorePops;

@@ -125,7 +125,7 @@ int MouseWheel();
 
 // Windows virtual-key code of an SDL scancode by the key's place, 0 for keys the program does not know.
 int VirtualKeyFromScancode(int scancode);
-// The same for a key press: punctuation keys go by the symbol of the layout (SDL keycode) instead.
+// The same for a key press: letters and punctuation go by the symbol of the layout (SDL keycode) instead.
 int VirtualKeyFromSdlKey(int scancode, int keycode);
 
 // Writes the default control table: set 1 on the arrows and Z, X, C, V; sets 2..4 unbound.

@@ -87,9 +87,13 @@ int VirtualKeyFromScancode(int scancode) {
 
 int VirtualKeyFromSdlKey(int scancode, int keycode) {
   const int byPlace = VirtualKeyFromScancode(scancode);
-  if (byPlace < 186 || byPlace > 226) return byPlace;
-  // A punctuation key goes by the symbol the keyboard layout puts on it, so that its name matches
-  // the key cap (the same place holds "#" on a United Kingdom keyboard and "\" on an American one).
+  // Digits of the top row, arrows, F-keys, the keypad and the other keys keep their place. Letters
+  // and punctuation go by the symbol the keyboard layout puts on the key, so that the code and its
+  // name match the key cap: the key marked "Z" gives 90 on a German or French keyboard too, and the
+  // same place holds "#" on a United Kingdom keyboard and "\" on an American one.
+  const bool letterOrPunctuation = (byPlace >= 65 && byPlace <= 90) || (byPlace >= 186 && byPlace <= 226);
+  if (!letterOrPunctuation) return byPlace;
+  if (keycode >= 'a' && keycode <= 'z') return 65 + (keycode - 'a');
   switch (keycode) {
     case ';': return 186;
     case '=': return 187;
@@ -103,7 +107,7 @@ int VirtualKeyFromSdlKey(int scancode, int keycode) {
     case ']': return 221;
     case '#': return 222;
     case '`': return 223;
-    default: return byPlace;  // a symbol the names do not know: by its place
+    default: return byPlace;  // a symbol the names do not know (an accented or non-Latin letter): its place
   }
 }
 

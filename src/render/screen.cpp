@@ -273,12 +273,15 @@ void SetVirtualSize(float width, float height) {
   g->driver->SetViewport(g->viewport_x, g->viewport_y, g->viewport_w, g->viewport_h);
 }
 
+// The pointer as the window events delivered up to now leave it.
 float VirtualMouseX() {
+  PumpEvents();
   const TPelmoGraphics* g = CurrentScreen();
   return static_cast<float>(Input.MouseX) * (g ? g->vres_mousexscale : 1.0f);
 }
 
 float VirtualMouseY() {
+  PumpEvents();
   const TPelmoGraphics* g = CurrentScreen();
   return static_cast<float>(Input.MouseY) * (g ? g->vres_mouseyscale : 1.0f);
 }

@@ -72,6 +72,7 @@ void LoadScores() {
   // The full path, so that saves reach this file wherever the working folder is by then.
   const std::string dir = CurrentDir();
   const std::string path = dir.empty() ? std::string(ScoreFileName) : dir + "/" + ScoreFileName;
+  RemoveLeftoverTemp(path);  // a half-written copy from a killed run
   if (FileExists(path)) {
     std::vector<std::string> lines;
     if (!ReadTextLines(path, lines)) {

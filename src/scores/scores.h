@@ -1,5 +1,5 @@
-// scores: the score record, the lists of records and the player's names, the scrambled local score
-// file "nuscores.dat", and the dates and times that records carry.
+// scores: the score record, the lists of records and the player's names, and the scrambled local score
+// file "nuscores.dat". (The dates and times records carry are core's: screenshots name files by them too.)
 //
 // The file is read once, when the common assets are first loaded, and written whole (atomically)
 // whenever a finished game's record is stored and at exit. Every line is scrambled with checksums;
@@ -33,15 +33,11 @@ struct Scores {
   int32_t Compare(const Scores* other) const;
 };
 
-// "Now" as the runtime gives it: "07 Dec 2011" (English month) and "12:34:56".
-struct DateTimeText {
-  std::string Date, Time;
-};
-
 struct ScoresState {
   std::vector<std::shared_ptr<Scores>> LocalScores;   // newest first after every sort
   std::vector<std::shared_ptr<Scores>> OnlineScores;
   std::shared_ptr<Scores> LastRecord;                 // the most recent finished game
+  std::shared_ptr<Scores> LocalBest;  // top of the local ranked list for the difficulty last drawn
   std::string PlayerName = "Player";
   std::string OnlineUser, OnlinePassword;
   std::string DefaultKey;       // the scrambling key, built at start-up, never stored
@@ -50,7 +46,6 @@ struct ScoresState {
   std::shared_ptr<Scores> LocalBest;
   bool FileLoaded = false;      // the score file has been read (it is read only once)
   std::string FilePath;         // where saves go: the file that was read; empty while saving could lose it
-  std::function<DateTimeText()> LocalNow;  // empty: the local clock (tests fix the time here)
 };
 extern ScoresState ScoreLists;
 
@@ -95,14 +90,3 @@ std::vector<std::string> ScoreFileLines();
 // Replaces LocalScores, the credentials and (from the first record) PlayerName with the lines'
 // content; returns how many record lines were dropped.
 int ScoresFromLines(const std::vector<std::string>& lines);
-
-// ---- Dates, times, badge bits ----------------------------------------------------------------------
-// The current local date and time texts (through ScoreLists.LocalNow when set).
-DateTimeText CurrentDateTime();
-// The timestamp of a date text ("" for today) at the current time.
-int64_t MakeTimestamp(std::string_view dateText);
-// "07-12-2011" and "12:34:56" for a timestamp.
-std::string FormatDate(int64_t timestamp);
-std::string FormatTime(int64_t timestamp);
-// 1 when bit n - 1 of value is set, else 0 (0 for n outside 1..32).
-int TestBit(int32_t value, int n);

@@ -21,16 +21,28 @@ static std::string ExecutableDir() {
 static void PrintUsage(std::FILE* out) {
   std::fprintf(out,
                "Usage: vornel-quellor [--files DIR]\n"
+               "       vornel-quellor [--files DIR] --compose NAME SEED [--wav FILE] [--seconds N] [--tempo MS]\n"
                "Blast the red code before it reaches the bottom of the screen.\n\n"
-               "  --files DIR  use DIR as the Files/ folder (settings, log, scores and game data)\n"
-               "  --help       show this text\n"
-               "  --version    show the version\n\n"
-               "Without --files the program uses the Files/ folder beside itself, else the one in the\n"
-               "current folder.\n");
+               "  --files DIR          use DIR as the Files/ folder (settings, log, scores and game data)\n"
+               "  --help               show this text\n"
+               "  --version            show the version\n\n"
+               "The music composer:\n"
+               "  --compose NAME SEED  play the composer's music from music/NAME.ini of the game folder,\n"
+               "                       composed from SEED (the same seed, the same music; -1 takes the\n"
+               "                       clock), in a small window through the audio back end of Setup.ini,\n"
+               "                       until a key is pressed or the window is closed\n"
+               "  --wav FILE           render it instead into FILE, a 16-bit stereo 44 100 Hz WAVE file,\n"
+               "                       without a window or an audio device\n"
+               "  --seconds N          stop after N seconds (a render lasts 30 unless given)\n"
+               "  --tempo MS           twice the length of a step in ms (234: sixteenths at 128 beats a\n"
+               "                       minute)\n\n"
+               "Without --files the program uses the Files/ folder beside itself, else its installed\n"
+               "data (../share/vornel-quellor from its own folder), else Files/ in the current folder.\n");
 }
 
 int main(int argc, char** argv) {
   std::string files;
+  ComposeOptions compose;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -43,6 +55,8 @@ int main(int argc, char** argv) {
       files = argv[++i];
     } else if (arg.rfind("--files=", 0) == 0) {
       files = arg.substr(8);
+    } else if (TakeComposeArgument(argc, argv, i, compose)) {
+      // the composer's command, checked whole below
     } else {
       std::fprintf(stderr, "vornel-quellor: unknown argument '%s'\n\n", arg.c_str());
       PrintUsage(stderr);
@@ -50,7 +64,13 @@ int main(int argc, char** argv) {
     }
   }
 
-  const std::string found = FindFilesFolder(files, ExecutableDir(), CurrentDir());
+  if (const std::string error = ComposeArgumentError(compose); !error.empty()) {
+    std::fprintf(stderr, "vornel-quellor: %s\n\n", error.c_str());
+    PrintUsage(stderr);
+    return 2;
+  }
+
+  const std::string found = FindFilesFolder(files, ExecutableDir(), CurrentDir(), VQ_DATA_FROM_BIN);
   if (found.empty()) {
     if (!files.empty())
       std::fprintf(stderr, "vornel-quellor: '%s' is not a folder.\n", files.c_str());
@@ -61,6 +81,7 @@ int main(int argc, char** argv) {
                    ExecutableDir().c_str(), CurrentDir().c_str());
     return 1;
   }
+  if (compose.Wanted) return RunCompose(compose, found);
   RunProgram(found);
   return 0;
 }

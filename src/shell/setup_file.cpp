@@ -25,8 +25,8 @@ void ReadSetup(const std::string& path) {
 
     if (key == "AUDIODRIVER") {
       Shell.AudioDriverGiven = true;
-      for (size_t i = 0; i < Shell.AudioDrivers.size(); ++i) {
-        if (Shell.AudioDrivers[i] == value) {  // exact, case-sensitive
+      for (size_t i = 0; i < Audio.DriverList.size(); ++i) {
+        if (Audio.DriverList[i] == value) {  // exact, case-sensitive
           values[SetupAudioDriver] = static_cast<int>(i);
           break;
         }
@@ -84,9 +84,9 @@ std::vector<std::string> SetupFileLines() {
   out.push_back("Sound = " + std::to_string(values[SetupSound]));
   out.push_back("Music = " + std::to_string(values[SetupMusic]));
   const int driver = values[SetupAudioDriver];
-  const bool known = driver >= 0 && driver < static_cast<int>(Shell.AudioDrivers.size());
-  out.push_back("AudioDriver = " + (known ? Shell.AudioDrivers[driver] : std::string()));
-  for (const std::string& name : Shell.AudioDrivers) out.push_back("; AudioDriver = " + name);
+  const bool known = driver >= 0 && driver < static_cast<int>(Audio.DriverList.size());
+  out.push_back("AudioDriver = " + (known ? Audio.DriverList[driver] : std::string()));
+  for (const std::string& name : Audio.DriverList) out.push_back("; AudioDriver = " + name);
   out.push_back("");
   out.push_back("[Controls]");
   for (int slot = 0; slot <= 99; ++slot) {

@@ -8,7 +8,6 @@
 struct ShellState {
   bool Started = false;             // guard: the program runs its start-up once
   bool AudioDriverGiven = false;    // the setup file named the audio driver
-  std::vector<std::string> AudioDrivers;  // the runtime's back ends, as start-up listed them
   std::string FilesDir;             // absolute path of the Files/ folder
   bool EscapeLatch = false;         // Escape must be released before it ends the title loop
   int SlideIn = 0;                  // title panel, prompt and logo slide in: 0..32, one step a frame
@@ -21,10 +20,15 @@ extern ShellState Shell;
 // Fresh shell state (tests).
 void ResetShellState();
 
-// The whole program over the given Files/ folder: start-up, title loop, exit screen. Does not
-// return, except that a second call returns at once.
+// The whole program over the given Files/ folder: hooks wired, start-up, title loop, exit screen.
+// Does not return, except that a second call returns at once.
 void RunProgram(const std::string& filesDir);
-// The start-up sequence, from the runtime services to the minimum loading time.
+// Fills Hooks with the program's own services (the settings panel, the exit screen, the score file,
+// the game's assets...), so lower folders reach them. A test that runs StartUp calls it and may then
+// replace any hook with a fake.
+void WireProgramHooks();
+// The start-up sequence, from the runtime services to the minimum loading time. Uses the hooks as
+// they stand.
 void StartUp(const std::string& filesDir);
 // The title loop: one frame per pass until a fresh Escape press ends it.
 void TitleLoop();
@@ -43,10 +47,39 @@ std::vector<std::string> SetupFileLines();
 // with "DIRECT", else the first beginning with "OPENAL" or "FREE", else 0 (names compared without
 // letter case).
 int ChooseAudioDriver(const std::vector<std::string>& names, bool givenByFile, int givenIndex);
+// Chooses the audio back end as start-up does (the setup file's, else by the name prefixes), stores
+// its index in the setup values and selects it; returns its name, "none" when none could start.
+std::string SelectSetupAudioDriver();
 
 // Fills the About page's lines.
 void FillAboutLines();
 
-// Finds the Files/ folder: the override when given, else beside the executable, else in the
-// current folder. Empty when there is none.
-std::string FindFilesFolder(const std::string& override, const std::string& exeDir, const std::string& cwd);
+// Finds the Files/ folder: the override when given, else "Files" beside the executable, else the
+// installed data folder (installedData, relative to the executable's folder: "../share/vornel-quellor"),
+// else "Files" in the current folder. Empty when there is none.
+std::string FindFilesFolder(const std::string& override, const std::string& exeDir, const std::string& cwd,
+                            const std::string& installedData = "");
+
+// ---- The composer's command: --compose NAME SEED [--wav FILE] [--seconds N] [--tempo MS] ----------------
+inline constexpr int ComposeDefaultTempo = 234;    // steps of 117 ms: sixteenths at 128 beats a minute
+inline constexpr int ComposeDefaultSeconds = 30;   // the length of a render
+inline constexpr int ComposeMaxSeconds = 3600;
+
+struct ComposeOptions {
+  bool Wanted = false;        // --compose was given
+  bool OthersGiven = false;   // --wav, --seconds or --tempo was given
+  std::string Name;           // plays music/Name.ini of the game folder
+  int64_t Seed = 0;           // -1: the clock's value
+  std::string WavFile;        // empty: play in a window on the selected audio back end
+  int Seconds = 0;            // 0: until a key (playing), ComposeDefaultSeconds (rendering)
+  int Tempo = ComposeDefaultTempo;
+  std::string Error;          // the first argument that was wrong, said plainly
+};
+// Takes the composer's argument at argv[i] and its values (i moves past them); false when argv[i]
+// is none of the composer's.
+bool TakeComposeArgument(int argc, char** argv, int& i, ComposeOptions& options);
+// What is wrong with the composer's arguments as a whole; empty when nothing.
+std::string ComposeArgumentError(const ComposeOptions& options);
+// Plays the music in a small window until a key, the window's close or the given seconds, or renders
+// it into the WAVE file; run over the Files/ folder. Returns the process's exit status.
+int RunCompose(const ComposeOptions& options, const std::string& filesDir);

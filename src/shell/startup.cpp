@@ -30,15 +30,20 @@ int ChooseAudioDriver(const std::vector<std::string>& names, bool givenByFile, i
   return chosen;
 }
 
+std::string SelectSetupAudioDriver() {
+  auto& entry = Core.SetupValues[SetupAudioDriver];
+  entry = ChooseAudioDriver(Audio.DriverList, Shell.AudioDriverGiven, entry);
+  if (entry < 0 || entry >= static_cast<int>(Audio.DriverList.size())) return "none";
+  const std::string& name = Audio.DriverList[entry];
+  // OpenAL is used only when its library loads; otherwise the default back end stays.
+  if (HasAudioDriver(name) && (!StartsWithNoCase(name, "OPENAL") || EnableOpenAL()) && SelectAudioDriver(name))
+    return name;
+  return "none";
+}
+
 static void SetAudioDriver() {
   DebugLine("Setting Audio Driver");
-  auto& entry = Core.SetupValues[SetupAudioDriver];
-  entry = ChooseAudioDriver(Shell.AudioDrivers, Shell.AudioDriverGiven, entry);
-  if (entry >= 0 && entry < static_cast<int>(Shell.AudioDrivers.size())) {
-    const std::string& name = Shell.AudioDrivers[entry];
-    // OpenAL is used only when its library loads; otherwise the default back end stays.
-    if (HasAudioDriver(name) && (!StartsWithNoCase(name, "OPENAL") || EnableOpenAL())) SelectAudioDriver(name);
-  }
+  SelectSetupAudioDriver();
   DebugLine("Set Audio Driver");
   DebugLine("");
 }
@@ -53,15 +58,20 @@ static void EnterGameFolder() {
   }
 }
 
-void StartUp(const std::string& filesDir) {
-  // 1. Runtime services. The OpenAL back ends are registered here, when the library loads, so the
-  //    driver list below and the settings panel can offer them.
-  TuneMemoryForDrawing();  // the software rasteriser's per-frame buffers stay in the heap
+void WireProgramHooks() {
   Hooks.WriteSetup = WriteSetup;
   Hooks.ExitScreen = ExitScreen;
   Hooks.LoadScores = LoadScores;
   Hooks.LoadGameAssets = LoadGameAssets;
   Hooks.DrawScorePops = DrawScorePops;
+  Hooks.MusicTick = MusicTick;
+}
+
+void StartUp(const std::string& filesDir) {
+  // 1. Runtime services. The OpenAL back ends are registered here, when the library loads, so the
+  //    driver list below and the settings panel can offer them. (The hooks are wired before: see
+  //    RunProgram.)
+  TuneMemoryForDrawing();  // the software rasteriser's per-frame buffers stay in the heap
   ListAudioDrivers();
   EnableOpenAL();
 
@@ -105,9 +115,10 @@ void StartUp(const std::string& filesDir) {
     DebugLine(line);
 
   // 11. The runtime's audio back ends.
-  Shell.AudioDrivers = ListAudioDrivers();
+  Audio.DriverList = ListAudioDrivers();
 
-  // 12. The setup file.
+  // 12. The setup file (and not the half-written copy a killed run may have left beside it).
+  RemoveLeftoverTemp("Setup.ini");
   if (FileExists("Setup.ini")) {
     DebugLine("\tReading Setup File");
     ReadSetup("Setup.ini");
@@ -156,6 +167,7 @@ void StartUp(const std::string& filesDir) {
 void RunProgram(const std::string& filesDir) {
   if (Shell.Started) return;
   Shell.Started = true;
+  WireProgramHooks();
   StartUp(filesDir);
   TitleLoop();
   ExitScreen();

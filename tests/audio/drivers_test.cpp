@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <thread>
 
 #include "audio/audio.h"
+#include "display/display.h"
 #include "input/input.h"
 #include "support/test_support.h"
 
@@ -171,6 +173,19 @@ TEST_F(AudioDriversTest, OpenALBackEndsPlayWhenTheLibraryLoads) {
   channel->SetPaused(false);  // an ended voice does not start again by itself
   EXPECT_FALSE(channel->Playing());
 
+  // A voice cued again plays again, from its start, whether it ended or was stopped: the effect
+  // ring reuses its voices this way.
+  EXPECT_EQ(sound->Cue(channel), channel);
+  EXPECT_FALSE(channel->Playing());
+  channel->SetPaused(false);
+  EXPECT_TRUE(channel->Playing());
+  channel->Stop();
+  EXPECT_FALSE(channel->Playing());
+  sound->Cue(channel);
+  channel->SetPaused(false);
+  EXPECT_TRUE(channel->Playing());
+  EXPECT_TRUE(EndsWithin(*channel, 5000));
+
   auto looped = CreateSound(Tone(20), SoundLoop)->Play();
   EXPECT_FALSE(EndsWithin(*looped, 200));
   looped->SetPaused(true);
@@ -186,4 +201,51 @@ TEST_F(AudioDriversTest, OpenALBackEndsPlayWhenTheLibraryLoads) {
   channel->SetPaused(false);
   EXPECT_FALSE(channel->Playing());
   EXPECT_NE(sound->Cue(), nullptr);
+}
+
+// An audio device that goes away while the game runs: sound goes silent without stopping or
+// blocking anything, the voices keep time, and sound comes back when a device is there again.
+TEST_F(AudioDriversTest, AVanishedDeviceGoesSilentAndSoundComesBackWithANewOne) {
+  auto device = std::make_shared<ScriptedOutput>();
+  Audio.OutputScript = device;
+  Audio.DeviceOutput = true;
+  ASSERT_TRUE(SelectAudioDriver("FreeMix"));
+  ASSERT_TRUE(device->IsOpen);
+  auto level = [&] {
+    std::vector<float> out(2 * 441);
+    device->Pull(out.data(), 441);
+    float peak = 0;
+    for (float v : out) peak = std::max(peak, std::fabs(v));
+    return peak;
+  };
+  auto sound = CreateSound(Tone(1000));
+  auto channel = sound->Play();
+  EXPECT_GT(level(), 0.05f);
+
+  device->Present = false;  // unplugged
+  FrameEnd(0);
+  EXPECT_FALSE(device->IsOpen);
+  EXPECT_EQ(device->Pull, nullptr);
+  EXPECT_TRUE(channel->Playing());  // in time by the clock, not cut
+  device->Present = true;
+  FrameEnd(0);
+  EXPECT_FALSE(device->IsOpen);  // tried again only once a second
+  device->Present = false;
+  SleepMs(1100);
+  EXPECT_FALSE(channel->Playing());
+  PlaySfx(1, 1, 1, 0);  // still answers
+  auto silent = sound->Play();
+  EXPECT_TRUE(silent->Playing());
+  FrameEnd(0);  // a try that finds nothing
+
+  device->Present = true;  // a device again: taken within a second
+  FrameEnd(0);
+  EXPECT_FALSE(device->IsOpen);
+  SleepMs(1000);
+  FrameEnd(0);
+  ASSERT_TRUE(device->IsOpen);
+  EXPECT_EQ(device->Opens, 2);
+  auto again = sound->Play();
+  EXPECT_GT(level(), 0.05f);
+  EXPECT_TRUE(again->Playing());
 }

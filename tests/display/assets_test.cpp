@@ -72,6 +72,27 @@ TEST_F(DisplayTest, TheJinglePlaysOnTheFirstLoadOnly) {
   EXPECT_EQ(jingleStarts(), 1);
 }
 
+// Without "Common/" the common loads run in "Files/", and the game's folder is found again: its sound
+// effects load and the score loader runs there, never in the folder above "Files/".
+TEST_F(DisplayTest, WithoutTheCommonFolderLoadingStaysInsideTheFilesFolder) {
+  REQUIRE_DISPLAY();
+  UseRecordingAudio();
+  GameFolders folders;
+  ::rmdir(folders.common.c_str());
+  ::mkdir(folders.dir.file("278").c_str(), 0755);  // a decoy beside "Files/"
+  WriteFile(folders.dir.file("278/004.wav"), TinyWave());
+  WriteFile(folders.game + "/098.wav", TinyWave());
+  static std::string loadedIn;
+  Hooks.LoadScores = [] { loadedIn = CurrentDir(); };
+  LoadCommonAssets();
+  EXPECT_EQ(CurrentDir(), folders.game);
+  EXPECT_EQ(loadedIn, folders.game);
+  EXPECT_NE(Audio.SoundBank[98], nullptr);
+  EXPECT_EQ(Audio.SoundBank[4], nullptr);
+  LoadCommonAssets();  // and again, as when the display settings are applied
+  EXPECT_EQ(CurrentDir(), folders.game);
+}
+
 TEST_F(DisplayTest, SizedFontsOutOfRangeCountAsTheFirstFamilyAndStep) {
   REQUIRE_DISPLAY();
   for (auto& font : Display.SizedFonts) font = std::make_shared<TImageFont>();

@@ -2,8 +2,22 @@
 
 TEST_F(DisplayTest, WriteTextAlignsByTheTextsSizeWithTruncatedHalves) {
   REQUIRE_DISPLAY();
-  SelectFont(nullptr);  // the built-in font: 8 pixels a character, 16 high
-  const std::string text = "HHHHH";  // 40 wide
+  // A TrueType face at a size whose line height is odd, and one glyph made 41 wide, so both
+  // halves truncate.
+  std::shared_ptr<TImageFont> font;
+  for (int size = 20; size < 40 && !font; ++size) {
+    font = TImageFont::Load("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", size, FontSmooth);
+    ASSERT_NE(font, nullptr);
+    if (font->Height() % 2 == 0) font.reset();
+  }
+  ASSERT_NE(font, nullptr) << "no size with an odd line height";
+  const int glyph = font->CharToGlyph('H');
+  ASSERT_NE(font->Glyph(glyph), nullptr);
+  font->_glyphs[static_cast<size_t>(glyph)]->_advance = 41;
+  SelectFont(font);
+  const std::string text = "H";
+  ASSERT_EQ(StringWidth(text), 41);
+  const int height = FontHeight();
   auto boxFor = [&](int ax, int ay) {
     Cls();
     WriteText(100, 50, text, ax, ay);
@@ -11,11 +25,12 @@ TEST_F(DisplayTest, WriteTextAlignsByTheTextsSizeWithTruncatedHalves) {
   };
   const Box plain = boxFor(0, 0), centred = boxFor(1, 1), far = boxFor(2, 2);
   ASSERT_FALSE(plain.empty());
-  EXPECT_EQ(centred.left, plain.left - 20);
-  EXPECT_EQ(centred.top, plain.top - 8);
-  EXPECT_EQ(far.left, plain.left - 40);
-  EXPECT_EQ(far.top, plain.top - 16);
+  EXPECT_EQ(centred.left, plain.left - 20);  // drawn from x = 80: 41 div 2 = 20
+  EXPECT_EQ(centred.top, plain.top - (height - 1) / 2);  // the height is odd: its half truncates
+  EXPECT_EQ(far.left, plain.left - 41);
+  EXPECT_EQ(far.top, plain.top - height);
   EXPECT_EQ(boxFor(7, -1).left, plain.left);  // any other code leaves the position
+  EXPECT_EQ(boxFor(7, -1).top, plain.top);
 }
 
 TEST_F(DisplayTest, ColourClampsAndTruncatesAndKeepsAlphaUnlessGiven) {

@@ -64,6 +64,19 @@ TEST_F(EngineTestTest, AFastMachinePassesEveryCount) {
   EXPECT_EQ(std::vector<std::string>(log.end() - results.size(), log.end()), results);
 }
 
+TEST_F(EngineTestTest, AWarmUpThatFallsShortDoesNotStopTheTest) {
+  REQUIRE_DISPLAY();
+  // 10 frames per second at the first count only (the machine settling in); fast from 1000 on.
+  FakeMachine machine([](int n, int) { return n == 500 ? 100 : 16; });
+  const auto log = RunEngineTest(folders);
+  EXPECT_EQ(Display.EngineBest, 20000);
+  EXPECT_EQ(Display.SpriteBudget[1], 17999);
+  EXPECT_EQ(Core.SetupValues[SetupESS], 0);
+  EXPECT_EQ(Display.TargetFps, 60);
+  EXPECT_EQ(std::find(log.begin(), log.end(), "Settings Overwritten, Set to Default Lower Limits at 30fps."),
+            log.end());
+}
+
 TEST_F(EngineTestTest, ACountThatLandsOnTheMarkBothPassesAndStops) {
   REQUIRE_DISPLAY();
   // Up to 2500 sprites 16 ms frames; at 3000 nine frames of 18 ms and one of 19 ms bring the smoothed

@@ -53,6 +53,53 @@ TEST_F(DisplayTest, ASlowSystemPresentsEverySecondFrame) {
   EXPECT_EQ(pauses, 5);  // Escape is acted on only on presented frames
 }
 
+// The settings panel (or the engine test its Apply starts) may switch the slow-system mode on in the
+// middle of a frame end; the presentation step goes by the switch as it stands then.
+TEST_F(DisplayTest, APresentationFollowsTheSlowSystemSwitchAsItStandsAtThatStep) {
+  REQUIRE_DISPLAY();
+  Hooks.SettingsScreen = [] { Core.SetupValues[SetupESS] = 1; };
+  Display.FrameParity = 1;
+  FrameEnd(0);
+  EXPECT_EQ(Display.FramesPresented, 0);  // a skipped frame of the slow system
+  FrameEnd(0);
+  EXPECT_EQ(Display.FramesPresented, 1);
+}
+
+// The settings panel's Apply re-applies the graphics settings from inside a frame end: the screen is
+// reopened and the whole engine test runs its frame ends nested in the outer one, which then finishes
+// on the new screen. Escape during the test does not open the pause menu over it, even in a game.
+TEST_F(DisplayTest, AnApplyRunsTheWholeEngineTestInsideAFrameEnd) {
+  REQUIRE_DISPLAY();
+  GameFolders folders;
+  Display.ModeSource = [] { return std::vector<TGraphicsMode>{{800, 600, 24, 60}, {640, 480, 24, 60}}; };
+  Display.GraphicsReady = 1;
+  Core.SetupValues[SetupWidth] = 640;
+  Core.SetupValues[SetupHeight] = 480;
+  Hooks.LoadGameAssets = [] { EngineTest(60, 2); };
+  static int applies, pauses, nestedEnds;
+  applies = pauses = nestedEnds = 0;
+  Hooks.SettingsScreen = [] {
+    if (Display.EngineCount > 0) ++nestedEnds;
+    if (applies++ == 0) ApplyGraphicsSettings();  // the click, once
+  };
+  Hooks.PauseMenu = [] { return ++pauses, 1; };
+  Display.PauseState = 1;
+  Input.EventScript = [] {
+    if (Display.EngineCount == 1000) FeedInputEvent(Key(27));
+  };
+  const int presented = Display.FramesPresented;
+  EXPECT_EQ(FrameEnd(1), 0);
+  EXPECT_EQ(pauses, 0);
+  EXPECT_EQ(Display.PauseState, 1);
+  EXPECT_GE(nestedEnds, 400);
+  EXPECT_EQ(Display.FramesPresented - presented, 431);  // 30 slide-in + 400 measured + the outer one
+  EXPECT_EQ(Display.ScreenWidth, 640);
+  EXPECT_EQ(CurrentScreen()->g_width, 640);
+  EXPECT_FALSE(FileExists(folders.game + "/crash.dat"));
+  FrameEnd(1);  // Escape still held: the game's pause menu opens again now
+  EXPECT_EQ(pauses, 1);
+}
+
 TEST_F(DisplayTest, EscapeOpensThePauseMenuOnlyDuringAGameAndPausedTimeDoesNotCount) {
   REQUIRE_DISPLAY();
   Hooks.PauseMenu = [] {

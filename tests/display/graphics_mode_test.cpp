@@ -150,3 +150,49 @@ TEST(GraphicsModeNoDisplay, SaysSoAndEndsWithStatusOne) {
   EXPECT_TRUE(std::find(log.begin(), log.end(), "No window could be opened (is a display available?)") != log.end());
   EXPECT_FALSE(FileExists(folders.game + "/crash.dat"));
 }
+
+// The whole log of a set-up, line by line: the screen's lines, then the common assets', then the
+// game's, then the closing rule.
+TEST_F(GraphicsModeTest, EachSetUpLogsItsStepsInOrder) {
+  REQUIRE_DISPLAY();
+  Hooks.LoadGameAssets = [] { DebugLine("(the game's assets)"); };
+  const std::vector<std::string> common = {"", "Loading : Common Objects", "", "Switching to Default Folder", "",
+                                           "\tDefault Fonts", "\tDefault Icons", "\tLogos", "\tBadgeGet", "",
+                                           "Switching to Game Folder", "", "Loading Sound effects",
+                                           "Sounds loaded", ""};
+  struct Case {
+    const char* what;
+    int engine, width, height;
+    bool crashMarker;
+    std::vector<std::string> screenLines;  // between "Applying Graphical Settings" and the assets
+    std::vector<int> depths = {32};        // the depths the mode is listed at
+    int fullscreen = 0;
+  } cases[] = {
+      {"first set-up", 0, 1366, 768, false,
+       {"\tUsing OpenGL Driver", "\tResolution : 1366x768,0", "\tWidescreen mode!"}},
+      {"again, after a crash", 0, 1280, 800, true,
+       {"\tChanged Graphics Mode ingame.", "\tUsing DirectX 9 Driver", "\tResolution : 1280x800,0",
+        "\tWidescreen mode B (10:16)!"}},
+      {"again, Direct3D 7, an ordinary size", 2, 640, 480, false,
+       {"\tChanged Graphics Mode ingame.", "\tUsing DirectX 7 Driver", "\tResolution : 640x480,0"}},
+      {"full screen: 24 bits tried before 16", 0, 800, 600, false,
+       {"\tChanged Graphics Mode ingame.", "\tUsing OpenGL Driver", "\tResolution : 800x600,24"},
+       {16, 24},
+       1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Core.SetupValues[SetupEngine] = c.engine;
+    if (c.crashMarker) WriteFile(folders.game + "/crash.dat", "");
+    Core.SetupValues[SetupFullscreen] = c.fullscreen;
+    std::vector<TGraphicsMode> modes;
+    for (int depth : c.depths) modes.push_back({c.width, c.height, depth, 60});
+    const auto log = Apply(modes, c.width, c.height);
+    std::vector<std::string> expected = {"", "-=-=-=-=-=-=-=-=-=-=-=-=-=-", "Applying Graphical Settings"};
+    expected.insert(expected.end(), c.screenLines.begin(), c.screenLines.end());
+    expected.insert(expected.end(), common.begin(), common.end());
+    expected.push_back("(the game's assets)");
+    expected.push_back("-=-=-=-=-=-=-=-=-=-=-=-=-=-");
+    EXPECT_EQ(log, expected);
+  }
+}

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "audio/audio.h"
 #include "core/core.h"
 #include "input/input.h"
 #include "shell/shell.h"
@@ -14,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!f) return 0;
   std::fwrite(data, 1, size, f);
   std::fclose(f);
-  Shell.AudioDrivers = {"FreeMix", "OpenAL Default"};
+  Audio.DriverList = {"FreeMix", "OpenAL Default"};
   SetDefaultSetupValues();
   SetDefaultControls();
   ReadSetup(path);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "audio/audio.h"
@@ -66,7 +67,21 @@ TEST_F(RulesTest, UnblastedRedCodeCostsLivesOnceForEveryRedCellThatLeavesTheBott
   UseRecordingAudio();
   Audio.SoundBank[2] = CreateSound(SoundSamples{8000, 1, std::vector<int16_t>(80)});
   PlaceRed(40, 0);
-  for (int frame = 0; frame < 3000; ++frame) StepGrid(round);
+  // Row 29 is the last row wholly on screen (960 / 32.32 = 29.7): a life goes exactly on the frames
+  // a red cell moves out of it, which the grid shows as row 29 starting over at fall 0 and row 30
+  // taking its speed.
+  const int bottom = Cell(29, 40), under = Cell(30, 40);
+  int moves = 0;
+  for (int frame = 0; frame < 3000; ++frame) {
+    const bool red = Game.Grid.Kind[bottom] == RedCode;
+    const float speed = Game.Grid.Speed[bottom];
+    const int lives = round.Lives;
+    StepGrid(round);
+    const bool movedOut = Game.Grid.Fall[bottom] == 0 && Game.Grid.Speed[under] == speed;
+    moves += movedOut;
+    ASSERT_EQ(lives - round.Lives, red && movedOut ? 1 : 0) << "frame " << frame;
+  }
+  ASSERT_GT(moves, 0);
   const int losses = 10 - round.Lives;
   EXPECT_GT(losses, 2);  // its red trail costs more than the red code's own two cells
   int lifeSounds = 0;
@@ -105,8 +120,50 @@ TEST_F(RulesTest, ABlastScoresEachRedCellAndStrikesEveryCellItHits) {
   EXPECT_TRUE((red.r == 38 && red.g == 128 && red.b == 38) || (red.r == 128 && red.g == 19 && red.b == 19));
   EXPECT_EQ(Game.Grid.Glow[Cell(11, 20)], 320);
   EXPECT_FLOAT_EQ(Game.Grid.Speed[Cell(11, 20)], 0.25f);
-  Blast(round, 0, 0);  // at the edge: cells outside the grid are skipped
-  Blast(round, 200, 200);
+
+  // At the edges the blast is cut to the cells on the grid: columns 0 .. 1280 / 14.14 + 2 (92) and
+  // rows 0 .. 960 / 32.32 + 3 (32), and nothing wraps into another row.
+  struct Range {
+    int lo, hi;
+  };
+  struct Edge {
+    int col, row;
+    Range left, top, right, bottom;  // where the struck rectangle's sides may lie
+    bool none = false;
+  } edges[] = {
+      {0, 0, {0, 0}, {0, 0}, {2, 4}, {1, 3}},              // top left: from column 0 and row 0
+      {91, 31, {87, 89}, {27, 29}, {92, 92}, {32, 32}},    // bottom right: up to column 92 and row 32
+      {200, 200, {0, 0}, {0, 0}, {0, 0}, {0, 0}, true},    // far outside: nothing
+  };
+  for (const Edge& e : edges) {
+    SCOPED_TRACE(e.col);
+    AllocateGameArrays();
+    round.Score = 0;
+    const size_t before = Game.Particles.size();
+    Blast(round, e.col, e.row);
+    int left = GridColumns, top = GridRows, right = -1, bottom = -1, count = 0;
+    for (int row = 0; row < GridRows; ++row)
+      for (int col = 0; col < GridColumns; ++col)
+        if (Game.Grid.Kind[Cell(row, col)] == StruckCode) {
+          left = std::min(left, col);
+          top = std::min(top, row);
+          right = std::max(right, col);
+          bottom = std::max(bottom, row);
+          ++count;
+        }
+    EXPECT_EQ(Game.Particles.size() - before, static_cast<size_t>(count) * 6);
+    EXPECT_EQ(round.Score, 0);
+    if (e.none) {
+      EXPECT_EQ(count, 0);
+      continue;
+    }
+    auto within = [](int v, Range r) { return v >= r.lo && v <= r.hi; };
+    EXPECT_TRUE(within(left, e.left)) << left;
+    EXPECT_TRUE(within(top, e.top)) << top;
+    EXPECT_TRUE(within(right, e.right)) << right;
+    EXPECT_TRUE(within(bottom, e.bottom)) << bottom;
+    EXPECT_EQ(count, (right - left + 1) * (bottom - top + 1));  // one whole rectangle
+  }
 }
 
 TEST_F(RulesTest, RedFallingIntoStruckCodeScores) {
@@ -184,4 +241,82 @@ TEST_F(RulesTest, AScorePopAddsItsPointsAndRisesThirtyUnitsOverItsLife) {
   EXPECT_FLOAT_EQ(Game.ScorePops[0].y, 200 - 0.25f * 119);
   DrawScorePops();
   EXPECT_TRUE(Game.ScorePops.empty());
+}
+
+// One cell's frame at the finest scale (cell height 32.32, bottom row 29): what moves down, what the
+// cell below becomes, and what it scores or costs.
+TEST_F(RulesTest, ACellsContentMovesOneRowDownByTheRules) {
+  struct Side {
+    int kind, glow;
+  };
+  struct Case {
+    const char* what;
+    Side cell, below;
+    int row;
+    float fall;  // this cell's fall offset before the step; its speed is 2
+    int kindAfter, belowKindAfter, score, lives;
+  } cases[] = {
+      {"still inside its cell", {RedCode, 640}, {GreenCode, 50}, 29, 30.3f, RedCode, GreenCode, 0, 10},
+      {"past 32 s, not 32", {GreenCode, 50}, {StruckCode, 50}, 10, 30.4f, GreenCode, GreenCode, 0, 10},
+      {"green into green", {GreenCode, 200}, {GreenCode, 300}, 10, 31, GreenCode, GreenCode, 0, 10},
+      {"red out of the bottom row", {RedCode, 640}, {GreenCode, 50}, 29, 31, RedCode, RedCode, 0, 9},
+      {"red above the bottom row", {RedCode, 640}, {GreenCode, 50}, 28, 31, RedCode, RedCode, 0, 10},
+      {"red below the bottom row", {RedCode, 640}, {GreenCode, 50}, 30, 31, RedCode, RedCode, 0, 10},
+      {"green out of the bottom row", {GreenCode, 640}, {GreenCode, 50}, 29, 31, GreenCode, GreenCode, 0, 10},
+      {"red into struck", {RedCode, 640}, {StruckCode, 320}, 12, 31, RedCode, RedCode, 1, 10},
+      {"red out of the bottom into struck", {RedCode, 640}, {StruckCode, 320}, 29, 31, RedCode, RedCode, 1, 9},
+      {"red into red scores nothing", {RedCode, 640}, {RedCode, 640}, 12, 31, RedCode, RedCode, 0, 10},
+      {"dim red turns green behind itself", {RedCode, 241}, {GreenCode, 50}, 12, 31, GreenCode, RedCode, 0, 10},
+      {"red at 242 stays red", {RedCode, 242}, {GreenCode, 50}, 12, 31, RedCode, RedCode, 0, 10},
+      {"struck into green", {StruckCode, 320}, {GreenCode, 50}, 12, 31, StruckCode, StruckCode, 0, 10},
+      {"dim struck turns green", {StruckCode, 100}, {RedCode, 300}, 12, 31, GreenCode, StruckCode, 0, 10},
+      {"green onto bright struck", {GreenCode, 200}, {StruckCode, 100}, 12, 31, GreenCode, StruckCode, 0, 10},
+      {"green onto dim struck", {GreenCode, 200}, {StruckCode, 99}, 12, 31, GreenCode, GreenCode, 0, 10},
+      {"green onto bright red", {GreenCode, 200}, {RedCode, 100}, 12, 31, GreenCode, RedCode, 0, 10},
+      {"green onto dim red", {GreenCode, 200}, {RedCode, 99}, 12, 31, GreenCode, GreenCode, 0, 10},
+      {"unlit green moves its darkness", {GreenCode, -1234567}, {GreenCode, 50}, 5, 31, GreenCode, GreenCode, 0, 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    round.Score = 0;
+    round.Lives = 10;
+    const int col = 33, i = Cell(c.row, col), below = Cell(c.row + 1, col);
+    CodeGrid& g = Game.Grid;
+    g.Kind[i] = c.cell.kind;
+    g.Glow[i] = c.cell.glow;
+    g.Fall[i] = c.fall;
+    g.Speed[i] = 2;
+    g.Glyph[i] = 17;
+    g.Kind[below] = c.below.kind;
+    g.Glow[below] = c.below.glow;
+    g.Fall[below] = 7;
+    g.Speed[below] = 5;
+    g.Glyph[below] = 44;
+
+    const CellLook look = StepCell(round, col, c.row);
+    EXPECT_EQ(look.kind, c.cell.kind);  // how it looks this frame: before the move
+    EXPECT_EQ(look.v, std::clamp(c.cell.glow, 0, 255));
+    EXPECT_EQ(g.Kind[i], c.kindAfter);
+    EXPECT_EQ(g.Kind[below], c.belowKindAfter);
+    EXPECT_EQ(round.Score, c.score);
+    EXPECT_EQ(round.Lives, c.lives);
+    const int glowAfter = c.cell.glow > 0 ? c.cell.glow - 2 : c.cell.glow;
+    EXPECT_EQ(g.Glow[i], glowAfter);
+    if (c.fall + 2 <= 32 * 1.01f) {  // no move: only the fall grew
+      EXPECT_FLOAT_EQ(g.Fall[i], c.fall + 2);
+      EXPECT_EQ(g.Glow[below], c.below.glow);
+      EXPECT_FLOAT_EQ(g.Speed[below], 5);
+      continue;
+    }
+    // The content went down: the cell below carries it on from fall 0, one step brighter.
+    EXPECT_FLOAT_EQ(g.Fall[below], 0);
+    EXPECT_EQ(g.Glow[below], glowAfter + 20);
+    EXPECT_FLOAT_EQ(g.Speed[below], 2);
+    EXPECT_EQ(g.Glyph[below], 17);
+    // This cell starts over, a little slower, with a fresh glyph.
+    EXPECT_FLOAT_EQ(g.Fall[i], 0);
+    EXPECT_FLOAT_EQ(g.Speed[i], 1.9f);
+    EXPECT_GE(g.Glyph[i], 0);
+    EXPECT_LE(g.Glyph[i], 59);
+  }
 }

@@ -129,8 +129,9 @@ TEST(KeyMapping, EveryNamedKeyOfAPcKeyboardIsReachable) {
   for (int k : named) EXPECT_TRUE(reachable.count(k)) << "key " << k << " (" << ControlName(k) << ")";
 }
 
-// Punctuation follows the layout's symbol, so the key cap and the shown name agree.
-TEST(KeyMapping, PunctuationGoesByTheLayoutsSymbol) {
+// Letters and punctuation follow the layout's symbol, so the key cap and the shown name agree;
+// the top row's digits, arrows, F-keys and the keypad keep their place on every layout.
+TEST(KeyMapping, LettersAndPunctuationGoByTheLayoutsSymbol) {
   struct Case {
     int scancode, keycode, key;
   } cases[] = {
@@ -140,8 +141,72 @@ TEST(KeyMapping, PunctuationGoesByTheLayoutsSymbol) {
       {SDL_SCANCODE_APOSTROPHE, '\'', 192},
       {SDL_SCANCODE_GRAVE, '`', 223},
       {SDL_SCANCODE_SEMICOLON, 0xF6, 186},      // a symbol without a name keeps its place
-      {SDL_SCANCODE_A, 'q', 65},                // letters always by their place
+      {SDL_SCANCODE_A, 'q', 81},                // French: the key marked "Q" gives Q
+      {SDL_SCANCODE_Y, 'z', 90},                // German: the key marked "Z" gives Z and is named "Z"
+      {SDL_SCANCODE_Z, 'y', 89},
+      {SDL_SCANCODE_SEMICOLON, 'm', 77},        // French: "M" sits where others have ";"
+      {SDL_SCANCODE_M, ',', 188},               // and "," where others have "M"
+      {SDL_SCANCODE_Q, 0x439, 81},              // Russian: a Cyrillic letter keeps its Latin place
+      {SDL_SCANCODE_1, '&', 49},                // French top row: digits by place
+      {SDL_SCANCODE_0, 0xE0, 48},
+      {SDL_SCANCODE_KP_5, SDLK_KP_5, 101},
+      {SDL_SCANCODE_UP, SDLK_UP, 38},
       {SDL_SCANCODE_F13, SDLK_F13, 124},
   };
   for (const Case& c : cases) EXPECT_EQ(VirtualKeyFromSdlKey(c.scancode, c.keycode), c.key) << c.scancode;
+}
+
+TEST_F(InputStateTest, MouseHitsCountPressesAndFlushMouseClearsButtonsHitsAndWheel) {
+  auto button = [](int b, bool down) { FeedInputEvent(InputEvent(down ? InputEvent::MouseDown : InputEvent::MouseUp, b)); };
+  auto wheel = [](int steps) {
+    InputEvent e(InputEvent::Wheel);
+    e.y = steps;
+    FeedInputEvent(e);
+  };
+  button(1, true);
+  button(1, true);  // a second press without a release is the same press
+  button(1, false);
+  button(1, true);
+  button(1, false);
+  button(3, true);
+  wheel(2);
+  wheel(-5);
+  EXPECT_EQ(TakeMouseHits(1), 2);
+  EXPECT_EQ(TakeMouseHits(1), 0);  // taken
+  EXPECT_EQ(TakeMouseHits(2), 0);
+  EXPECT_EQ(IsMouseDown(3), 1);
+  EXPECT_EQ(MouseWheel(), -3);
+  EXPECT_EQ(TakeMouseHits(0), 0);
+  EXPECT_EQ(TakeMouseHits(4), 0);
+
+  // FlushMouse clears the mouse and nothing else; FlushKeyboard leaves the mouse alone.
+  Key(65, true);
+  button(2, true);
+  FlushMouse();
+  for (int b = 1; b <= 3; ++b) {
+    EXPECT_EQ(IsMouseDown(b), 0) << b;
+    EXPECT_EQ(TakeMouseHits(b), 0) << b;
+  }
+  EXPECT_EQ(MouseWheel(), 0);
+  EXPECT_EQ(IsKeyDown(65), 1);
+  button(1, true);
+  wheel(1);
+  FlushKeyboard();
+  EXPECT_EQ(IsKeyDown(65), 0);
+  EXPECT_EQ(IsMouseDown(1), 1);
+  EXPECT_EQ(MouseWheel(), 1);
+  EXPECT_EQ(TakeMouseHits(1), 1);
+
+  // A button held through a flush counts again only when pressed anew.
+  button(1, true);
+  EXPECT_EQ(TakeMouseHits(1), 0);
+  button(1, false);
+  button(1, true);
+  EXPECT_EQ(TakeMouseHits(1), 1);
+
+  // Losing the focus flushes the wheel with the buttons.
+  wheel(4);
+  FeedInputEvent(InputEvent(InputEvent::FocusLost));
+  EXPECT_EQ(MouseWheel(), 0);
+  EXPECT_EQ(IsMouseDown(1), 0);
 }

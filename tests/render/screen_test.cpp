@@ -200,6 +200,17 @@ TEST_F(ScreenTest, VirtualSizeStretchesTheDrawingSpaceAndScalesThePointer) {
   EXPECT_FLOAT_EQ(VirtualMouseX(), 160.0f);
   EXPECT_FLOAT_EQ(VirtualMouseY(), 80.0f);
 
+  // A pending window event counts before the position is answered.
+  Input.EventScript = nullptr;  // the window system itself
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  motion.motion.windowID = SDL_GetWindowID(Render.Window);
+  motion.motion.x = 200;
+  motion.motion.y = 150;
+  ASSERT_EQ(SDL_PushEvent(&motion), 1);
+  EXPECT_FLOAT_EQ(VirtualMouseX(), 320.0f);
+  EXPECT_FLOAT_EQ(VirtualMouseY(), 240.0f);
+
   // Virtual (0, 0)-(640, 480) is the top-left quarter of the window.
   SetBlend(2);
   SetColor(255, 0, 0);

@@ -45,7 +45,7 @@ class ScoreFileTest : public ::testing::Test {
     ResetAllState();
     ChangeDir(dir.path());
     BuildDefaultKey();
-    ScoreLists.LocalNow = [] { return DateTimeText{"07 Dec 2011", "12:34:56"}; };
+    Core.LocalNow = [] { return DateTimeText{"07 Dec 2011", "12:34:56"}; };
     ASSERT_TRUE(OpenDebugLog(dir.file("Debug.txt")));
   }
   void TearDown() override { CloseDebugLog(); }
@@ -120,6 +120,18 @@ TEST_F(ScoreFileTest, AShuffledFileLoadsNewestFirstWithTheNameOfItsFirstRecordLi
   EXPECT_EQ(ScoreLists.PlayerName, "Carl");     // the first record line, not the newest or the last
   EXPECT_EQ(ScoreLists.OnlineUser, "");
   EXPECT_EQ(ScoreLists.OnlinePassword, "");
+}
+
+// A run killed in the middle of a save leaves at most the half-written temporary copy; the next run
+// reads the whole file beside it and removes the copy.
+TEST_F(ScoreFileTest, AHalfWrittenCopyFromAKilledRunIsIgnoredAndRemoved) {
+  const std::string tail = std::string(ListSeparator) + "0";
+  WriteScoreFile("|", {"7|Kept|0|300|0|1|0|0" + tail});
+  WriteFile(TempFileFor(path()), "3F2A\r\n00");
+  LoadScores();
+  ASSERT_EQ(ScoreLists.LocalScores.size(), 1u);
+  EXPECT_EQ(ScoreLists.LocalScores[0]->Name, "Kept");
+  EXPECT_FALSE(FileExists(TempFileFor(path())));
 }
 
 TEST_F(ScoreFileTest, ADamagedFileLoadsWhatIsValidAndDropsTheRest) {

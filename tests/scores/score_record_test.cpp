@@ -112,7 +112,7 @@ class FinishedGameTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetAllState();
-    ScoreLists.LocalNow = [this] { return DateTimeText{date, time}; };
+    Core.LocalNow = [this] { return DateTimeText{date, time}; };
   }
   std::string date = "07 Dec 2011", time = "12:34:56";
 };

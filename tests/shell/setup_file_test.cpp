@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "audio/audio.h"
 #include "core/core.h"
 #include "input/input.h"
 #include "shell/shell.h"
@@ -13,7 +14,7 @@ class SetupFileTest : public ::testing::Test {
     ResetAllState();
     SetDefaultSetupValues();
     SetDefaultControls();
-    Shell.AudioDrivers = {"FreeMix", "OpenAL Default", "OpenAL Generic Software"};
+    Audio.DriverList = {"FreeMix", "OpenAL Default", "OpenAL Generic Software"};
     ASSERT_TRUE(OpenDebugLog(dir.file("Debug.txt")));
   }
   void TearDown() override { CloseDebugLog(); }
@@ -69,12 +70,14 @@ TEST_F(SetupFileTest, AnUnknownDriverNameStillSuppressesTheAutomaticChoice) {
 }
 
 TEST_F(SetupFileTest, KeyLinesFillControlSlots) {
-  Read("Key=0,38\nKey=100,5\nKey=-12,-67\nKey=99,301\nKey=99999999,5\nKey=7\n");
-  EXPECT_EQ(Input.ControlTable[0], 38);
-  EXPECT_EQ(Input.ControlTable[12], 67);
+  // Every code differs from the default of its slot, so a line that is not read shows.
+  Read("Key=0,65\nKey=100,5\nKey=-12,-70\nKey=99,301\nKey=99999999,5\nKey=8\n");
+  EXPECT_EQ(Input.ControlTable[0], 65);   // slot 0 is read like any other
+  EXPECT_EQ(Input.ControlTable[12], 70);  // signs dropped from slot and code
   EXPECT_EQ(Input.ControlTable[99], 301);
-  EXPECT_EQ(Input.ControlTable[100], 0);
-  EXPECT_EQ(Input.ControlTable[7], 0);  // no code: 0, unbound
+  EXPECT_EQ(Input.ControlTable[100], 0);  // slot 100 is out of reach of the file
+  EXPECT_EQ(Input.ControlTable[8], 0);    // no code: 0, unbound (the default there is Down, 40)
+  EXPECT_EQ(Input.ControlTable[3], 37);   // untouched slots keep their defaults
 }
 
 TEST_F(SetupFileTest, ReadingLogsWhatItSwitches) {

@@ -15,6 +15,7 @@
 #include "online/online.h"
 #include "render/render.h"
 #include "scores/scores.h"
+#include "settings/settings.h"
 #include "shell/shell.h"
 
 void ResetAllState(uint32_t startMs) {
@@ -26,6 +27,7 @@ void ResetAllState(uint32_t startMs) {
   ResetScoresState();
   ResetOnlineState();
   ResetGameState();
+  ResetSettingsState();
   ResetShellState();
   Hooks = ProgramHooks{};
   Hooks.EndProcess = [](int status) { throw ProgramExit{status}; };

@@ -2,7 +2,6 @@
 #include <ctime>
 
 #include "core/core.h"
-#include "scores/scores.h"
 
 namespace {
 
@@ -31,7 +30,7 @@ DateTimeText LocalClockText() {
 
 }  // namespace
 
-DateTimeText CurrentDateTime() { return ScoreLists.LocalNow ? ScoreLists.LocalNow() : LocalClockText(); }
+DateTimeText CurrentDateTime() { return Core.LocalNow ? Core.LocalNow() : LocalClockText(); }
 
 int64_t MakeTimestamp(std::string_view dateText) {
   // Date and time come from one reading of the clock, so a record made at midnight does not pair

@@ -2,14 +2,14 @@
 
 #include <regex>
 
-#include "scores/scores.h"
+#include "core/core.h"
 #include "support/test_support.h"
 
 namespace {
 
 // Fixes "now" for the code under test.
 void SetNow(const std::string& date, const std::string& time) {
-  ScoreLists.LocalNow = [date, time] { return DateTimeText{date, time}; };
+  Core.LocalNow = [date, time] { return DateTimeText{date, time}; };
 }
 
 int64_t StampAt(const std::string& date, const std::string& time) {

@@ -1,0 +1,5 @@
+#include "settings/settings.h"
+
+SettingsState Settings;
+
+void ResetSettingsState() { Settings = SettingsState{}; }
