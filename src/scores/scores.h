@@ -41,9 +41,6 @@ struct ScoresState {
   std::string PlayerName = "Player";
   std::string OnlineUser, OnlinePassword;
   std::string DefaultKey;       // the scrambling key, built at start-up, never stored
-  // The best local record of the difficulty the local table last ranked; the online table refresh
-  // offers it to the score server. Null until a table has found one.
-  std::shared_ptr<Scores> LocalBest;
   bool FileLoaded = false;      // the score file has been read (it is read only once)
   std::string FilePath;         // where saves go: the file that was read; empty while saving could lose it
 };
