@@ -30,6 +30,8 @@ int64_t RankRecords(const std::vector<std::shared_ptr<Scores>>& list, int mode, 
   for (const auto& record : list) {
     if (!record || !Matches(*record, mode, level, flags)) continue;
     if (record->Score > max) max = record->Score;
+    // Most records of a long list fall below a full table: one comparison settles them.
+    if (slots[Places] && slots[Places]->Score >= record->Score) continue;
     int place = 1;
     while (place <= Places && slots[place] && slots[place]->Score >= record->Score) ++place;
     if (place > Places) continue;
