@@ -37,6 +37,8 @@ done
 [ -s "$work/Files/278/nuscores.dat" ] || fail "no score file 90 s after the game started"
 sleep 1
 xdotool key Escape
+for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+kill -0 $pid 2>/dev/null && xdotool key space  # a farewell page waits for a key
 for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 kill -0 $pid 2>/dev/null && fail "still running after Escape on the title screen"
 wait $pid; status=$?
