@@ -1,4 +1,4 @@
-// One whole game: the frames of the code rain, the result screen and the stored record.
+// One whole game: the frames of the code rain, the result screen, name entry and the stored record.
 #include "audio/audio.h"
 #include "core/core.h"
 #include "display/display.h"
@@ -126,5 +126,6 @@ void PlayGame() {
   }
   Wait(1500);
   Display.PauseState = 0;
+  EnterName();
   StoreFinishedGame(round.Score, Game.BadgeTable, round.EndReason == 99 ? 1 : 0);
 }

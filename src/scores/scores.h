@@ -1,5 +1,6 @@
-// scores: the score record, the lists of records and the player's names, and the scrambled local score
-// file "nuscores.dat". (The dates and times records carry are core's: screenshots name files by them too.)
+// scores: the score record, the lists of records and the player's names, the scrambled local score
+// file "nuscores.dat", the high-score panel and name entry. (The dates and times records carry are
+// core's: screenshots name files by them too.)
 //
 // The file is read once, when the common assets are first loaded, and written whole (atomically)
 // whenever a finished game's record is stored and at exit. Every line is scrambled with checksums;
@@ -43,6 +44,12 @@ struct ScoresState {
   std::string DefaultKey;       // the scrambling key, built at start-up, never stored
   bool FileLoaded = false;      // the score file has been read (it is read only once)
   std::string FilePath;         // where saves go: the file that was read; empty while saving could lose it
+
+  // The high-score panel, shared by the local and the online table.
+  std::array<std::shared_ptr<Scores>, 26> RankSlots;  // places 1..25, best first; rebuilt every call
+  int SelectedIndex = 0;  // 0 none, n the n-th game of the graph (newest 1), 1000 + k place k of the list
+  std::shared_ptr<Scores> Selected;  // the record in the details box this frame
+  int GraphScroll = 0;    // virtual units the history graph is scrolled toward older games: 0..1000
 };
 extern ScoresState ScoreLists;
 
@@ -66,6 +73,23 @@ std::string StorableName(std::string_view name);
 // time, badges and game options from the current state), makes it the last record, adds it to
 // LocalScores, sorts, and saves the score file at once. Returns the record.
 std::shared_ptr<Scores> StoreFinishedGame(int64_t score, const std::array<int32_t, 31>& best, int32_t quit);
+
+// ---- High-score panel -------------------------------------------------------------------------------
+// One frame of the panel for the records of list that have this game mode, level and flags: ranks
+// them (25 places), and when active draws the ranked list, the history graph and the details box,
+// follows the pointer and prunes records that are neither among the 50 newest nor placed. x and
+// width place the panel (virtual units). Returns the best score (as 32 bits), 0 without records.
+// The local table (mode not negative) also sets LocalBest.
+int ScoreTable(std::vector<std::shared_ptr<Scores>>& list, int x, int width, int mode, int level, int flags,
+               int active);
+
+// ---- Name entry -------------------------------------------------------------------------------------
+// One editing step of a text field, called once a frame: one typed character is appended when a
+// name may hold it (IsNameChar), then a Backspace hit drops the last character.
+std::string EditText(std::string text);
+// The screen that asks for the name of the finished game's record: edits PlayerName until Enter, a
+// click or Escape confirms it.
+void EnterName();
 
 // ---- Scrambling -----------------------------------------------------------------------------------
 // Builds DefaultKey from the title words, the tagline and the week number (92 characters).

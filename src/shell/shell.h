@@ -1,6 +1,7 @@
 // shell: the entry point, the start-up and stop order, the setup file and the title loop.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,10 +11,22 @@ struct ShellState {
   bool AudioDriverGiven = false;    // the setup file named the audio driver
   std::string FilesDir;             // absolute path of the Files/ folder
   bool EscapeLatch = false;         // Escape must be released before it ends the title loop
-  int SlideIn = 0;                  // title panel, prompt and logo slide in: 0..32, one step a frame
-  bool StartLatch = false;          // set after a game: the start control must be released first
-  bool StartPressed = false;        // a start control was held in the previous frame
   uint32_t LoadStart = 0;           // ms, when the screen started loading
+
+  // The title screen.
+  int Page = 0;                     // 0 Hiscores, 1 Online, 2 About
+  int SlideIn = 0;                  // title panel, prompt and logo slide in: 0..32, one step a frame
+  bool ClickLatch = false;          // a tab or difficulty was chosen: the button or key must be let go
+  bool StartLatch = false;          // set after a game and a key's difficulty change: start controls
+                                    // must be released before they count again
+  bool StartPressed = false;        // a start control was held in the previous frame
+  int FieldFocus = 0;               // login field with the keyboard: 0 none, 1 user name, 2 password
+  bool OnlineSwitch = false;        // the Online tab exists; nothing in this game turns it on
+  bool LoggedIn = false, LoginFailed = false;
+  std::array<std::string, 20> MotdLines;  // the score server's message of the day, lines 1..19
+  int RequestState = 0;             // online tables: 0 idle, 1 refresh asked, 2 fetching, 3 waiting
+                                    // for the button's release
+  bool Submitted = false;           // the local best has been sent in this refresh
 };
 extern ShellState Shell;
 
@@ -32,6 +45,11 @@ void WireProgramHooks();
 void StartUp(const std::string& filesDir);
 // The title loop: one frame per pass until a fresh Escape press ends it.
 void TitleLoop();
+// Draws and handles one frame of the title screen's panel, pages, hints, start prompt and
+// difficulty list. True when the player started a game in this frame.
+bool TitleScreen();
+// The side panel's width (virtual units): wider on small screens, where its text is larger.
+int PanelWidth();
 // Starts a game from the title screen and comes back to it when the game is over.
 void StartGame();
 // Saves everything, writes the closing log lines and ends the process with status 0.

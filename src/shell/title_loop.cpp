@@ -13,9 +13,6 @@ static void StripCredentialCharacters(std::string& text) {
   std::erase_if(text, [](char c) { return banned.find(c) != std::string_view::npos; });
 }
 
-// The side panel's width: wider on small screens, where its text is larger.
-static int PanelWidth() { return Display.ScreenWidth > 899 ? 335 : 415; }
-
 void StartGame() {
   PlaySfx(98, 1.5f, 1, 0);
   if (Audio.ChannelTable[1] && Audio.ChannelTable[1]->Playing()) {
@@ -27,28 +24,14 @@ void StartGame() {
   Display.GameStartTime = ClockMs();
   PlayGame();
   Display.PauseState = 0;
+  // The score panel shows the newest games again, nothing selected.
+  ScoreLists.GraphScroll = 0;
+  ScoreLists.SelectedIndex = 0;
   // The control that ended the game must be released before it counts again.
   Shell.StartLatch = true;
+  Shell.StartPressed = false;
   Shell.EscapeLatch = true;
   Shell.SlideIn = 0;
-}
-
-// The start prompt of the mouse mode: a click on it starts a game.
-static void StartPrompt() {
-  const int vw = Display.VirtualWidth, vh = Display.VirtualHeight, a = Shell.SlideIn;
-  const int x = (vw - PanelWidth()) / 2;
-  const bool hover = PointerIn(x - 200, vh / 2 - 25 * a + 760, 400, 80) == 1;
-  ResetDraw();
-  SelectFont(Display.Fonts[7]);
-  if (hover) Colour(255, 255, 255);
-  else Colour(255, 150, 150);
-  WriteText(x, vh / 2 - 25 * a + 800, "Click Here to Start", 1, 1);
-
-  const bool down = IsMouseDown(1) != 0;
-  if (!down) Shell.StartLatch = false;
-  const bool start = hover && Shell.StartPressed && !Shell.StartLatch && Display.SettingsOpen == 0;
-  Shell.StartPressed = down;
-  if (start) StartGame();
 }
 
 // The game's logo rises into place while the panel slides in.
@@ -68,7 +51,10 @@ void TitleLoop() {
     StripCredentialCharacters(ScoreLists.OnlineUser);
     StripCredentialCharacters(ScoreLists.OnlinePassword);
     if (Shell.SlideIn < 32) ++Shell.SlideIn;
-    if (Input.InputMode == 1) StartPrompt();
+    if (TitleScreen()) {
+      StartGame();
+      continue;  // a fresh frame: this one holds what the game left on the screen
+    }
     DrawGameLogo();
     FrameEnd(1);
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A whole game with the real program: a click on the title screen's prompt starts it, the player
-# blasts for a moment, the red code gets through until the lives run out, and the finished game is a
-# record in the score file at once; then Escape on the title screen ends the program.
+# blasts for a moment, the red code gets through until the lives run out, Enter takes the offered
+# name, and the finished game is a record in the score file at once; then Escape on the title screen
+# ends the program.
 #   play_a_game.sh BINARY FILES_TEMPLATE
 set -u
 bin=$1 template=$2
@@ -26,10 +27,18 @@ xdotool mousedown 1; sleep 0.2; xdotool mouseup 1
 sleep 1
 xdotool mousemove --window "$win" 400 400 mousedown 1; sleep 1; xdotool mouseup 1
 
-for _ in $(seq 1 900); do [ -s "$work/Files/278/nuscores.dat" ] && break; kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+# After "Game Over" the name entry screen offers the last name; Enter, pressed now and then, takes it.
+for i in $(seq 1 900); do
+  [ -s "$work/Files/278/nuscores.dat" ] && break
+  kill -0 $pid 2>/dev/null || break
+  [ $((i % 20)) -eq 0 ] && { xdotool keydown Return; sleep 0.05; xdotool keyup Return; }
+  sleep 0.1
+done
 [ -s "$work/Files/278/nuscores.dat" ] || fail "no score file 90 s after the game started"
 sleep 1
 xdotool key Escape
+for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+kill -0 $pid 2>/dev/null && xdotool key space  # a farewell page waits for a key
 for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 kill -0 $pid 2>/dev/null && fail "still running after Escape on the title screen"
 wait $pid; status=$?

@@ -10,6 +10,18 @@
 #include "shell/shell.h"
 #include "support/test_support.h"
 
+namespace {
+
+// Once the game is over (no pause allowed any more) the player taps Enter now and then, which
+// confirms the name entry screen.
+void TapEnterAfterTheGame() {
+  if (Display.PauseState != 0) return;
+  const bool down = (ClockMs() / 100) % 2 == 0;
+  if (down != Input.KeyDown[13]) FeedInputEvent(InputEvent(down ? InputEvent::KeyDown : InputEvent::KeyUp, 13));
+}
+
+}  // namespace
+
 // Whole games run in-process: the fake clock makes the paced frames instant, and without a screen
 // or assets nothing is drawn while every rule runs.
 class PlayGameTest : public ::testing::Test {
@@ -35,8 +47,9 @@ class PlayGameTest : public ::testing::Test {
 TEST_F(PlayGameTest, AGameRunsToItsEndAndLeavesAStoredRecord) {
   // The player keeps blasting the middle of the screen now and then.
   Input.EventScript = [] {
-    const bool down = (ClockMs() / 500) % 4 == 0;
+    const bool down = (ClockMs() / 500) % 4 == 0 && Display.PauseState != 0;
     if (down != Input.MouseDown[1]) FeedInputEvent(InputEvent(down ? InputEvent::MouseDown : InputEvent::MouseUp, 1));
+    TapEnterAfterTheGame();
   };
   Display.PointerX = 640;
   Display.PointerY = 600;
@@ -65,7 +78,10 @@ TEST_F(PlayGameTest, AGameRunsToItsEndAndLeavesAStoredRecord) {
 TEST_F(PlayGameTest, QuittingFromThePauseMenuEndsTheGameWithTheQuitMark) {
   Hooks.PauseMenu = [] { return 99; };
   Input.EventScript = [] {
-    if (ClockMs() > 3000 && !Input.KeyDown[27]) FeedInputEvent(InputEvent(InputEvent::KeyDown, 27));
+    if (ClockMs() > 3000 && Display.PauseState != 0 && !Input.KeyDown[27])
+      FeedInputEvent(InputEvent(InputEvent::KeyDown, 27));
+    if (Display.PauseState == 0 && Input.KeyDown[27]) FeedInputEvent(InputEvent(InputEvent::KeyUp, 27));
+    TapEnterAfterTheGame();
   };
   PlayGame();
   EXPECT_EQ(Game.Round.EndReason, 99);
@@ -83,7 +99,10 @@ TEST_F(PlayGameTest, TheMusicLoopStartsWithTheGameAndStopsAtItsEnd) {
       last = Audio.MusicTrackChannel;
       ++restarts;
     }
-    if (ClockMs() > 4500 && !Input.KeyDown[27]) FeedInputEvent(InputEvent(InputEvent::KeyDown, 27));
+    if (ClockMs() > 4500 && Display.PauseState != 0 && !Input.KeyDown[27])
+      FeedInputEvent(InputEvent(InputEvent::KeyDown, 27));
+    if (Display.PauseState == 0 && Input.KeyDown[27]) FeedInputEvent(InputEvent(InputEvent::KeyUp, 27));
+    TapEnterAfterTheGame();
   };
   PlayGame();
   EXPECT_GE(restarts, 3);  // the one-second loop was started again whenever it ended
@@ -119,6 +138,7 @@ TEST_F(PlayGameTest, AClickOnTheStartPromptRunsAGameAndComesBackToTheTitle) {
       inGame = false;
       FeedInputEvent(InputEvent(InputEvent::KeyUp, 27));
     }
+    if (t < 9000) TapEnterAfterTheGame();  // confirms the name; on the title, Enter starts nothing in mouse mode
     if (t > 9000 && !inGame) FeedInputEvent(InputEvent(InputEvent::KeyDown, 27));
   };
   TitleLoop();

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The long fuzzing runs: every libFuzzer target of tests/fuzz (built by ./test.sh --fuzz, or here) for
+# RUNS executions or MINUTES minutes, whichever comes first, with AddressSanitizer and
+# UndefinedBehaviorSanitizer. Prints one line per target: executions, time, findings. A crashing input
+# is kept in build-fuzz/findings/TARGET/ and should be copied into tests/fuzz/seeds/TARGET/ with the fix.
+#   scripts/fuzz-campaign.sh [RUNS [MINUTES [TARGET...]]]    defaults: 10000000 30, every target
+set -uo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-10000000} minutes=${2:-30}
+shift $(( $# > 2 ? 2 : $# ))
+if [ ! -d build-fuzz ]; then
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVQ_FUZZ=ON >/dev/null
+fi
+cmake --build build-fuzz -j"$(nproc)" >/dev/null || exit 1
+targets=("$@")
+[ ${#targets[@]} -eq 0 ] && for t in build-fuzz/tests/fuzz/*_fuzz; do targets+=("$(basename "$t")"); done
+for name in "${targets[@]}"; do
+  corpus=build-fuzz/corpus/$name findings=build-fuzz/findings/$name log=build-fuzz/campaign/$name.log
+  mkdir -p "$corpus" "$findings" build-fuzz/campaign
+  seeds=()
+  [ -d "tests/fuzz/seeds/$name" ] && seeds=("tests/fuzz/seeds/$name")
+  start=$(date +%s)
+  build-fuzz/tests/fuzz/"$name" -runs="$runs" -max_total_time=$((minutes * 60)) -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" "${seeds[@]}" > "$log" 2>&1
+  status=$?
+  execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$')
+  found=$(find "$findings" -type f | wc -l)
+  printf '%-24s %12s executions %6ss  status %d  findings %d\n' "$name" "${execs:-?}" $(( $(date +%s) - start )) \
+    "$status" "$found"
+done
