@@ -59,6 +59,8 @@ void WireProgramHooks() {
   Hooks.LoadScores = LoadScores;
   Hooks.LoadGameAssets = LoadGameAssets;
   Hooks.DrawScorePops = DrawScorePops;
+  Hooks.PauseMenu = PauseMenu;
+  Hooks.TakeScreenshot = TakeScreenshot;
 }
 
 void StartUp(const std::string& filesDir) {

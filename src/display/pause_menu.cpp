@@ -1,0 +1,4 @@
+// The pause menu.
+#include "display/display.h"
+
+int PauseMenu() { return 1; }
