@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A whole game with the real program: a click on the title screen's prompt starts it, the player
 # blasts for a moment, the red code gets through until the lives run out, and the finished game is a
-# record in the score file at once; then Escape on the title screen ends the program.
+# record in the score file at once; then Escape on the title screen and a key on the farewell page
+# end the program.
 #   play_a_game.sh BINARY FILES_TEMPLATE
 set -u
 bin=$1 template=$2
@@ -30,8 +31,12 @@ for _ in $(seq 1 900); do [ -s "$work/Files/278/nuscores.dat" ] && break; kill -
 [ -s "$work/Files/278/nuscores.dat" ] || fail "no score file 90 s after the game started"
 sleep 1
 xdotool key Escape
-for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-kill -0 $pid 2>/dev/null && fail "still running after Escape on the title screen"
+for i in $(seq 1 100); do  # a key once the farewell page is up
+  kill -0 $pid 2>/dev/null || break
+  [ $((i % 20)) -eq 0 ] && xdotool key space
+  sleep 0.1
+done
+kill -0 $pid 2>/dev/null && fail "still running after Escape on the title screen and a key"
 wait $pid; status=$?
 [ $status -eq 0 ] || fail "exit status $status"
 
