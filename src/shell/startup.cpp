@@ -8,6 +8,7 @@
 #include "input/input.h"
 #include "render/render.h"
 #include "scores/scores.h"
+#include "settings/settings.h"
 #include "shell/shell.h"
 
 ShellState Shell;
@@ -59,6 +60,7 @@ void WireProgramHooks() {
   Hooks.LoadScores = LoadScores;
   Hooks.LoadGameAssets = LoadGameAssets;
   Hooks.DrawScorePops = DrawScorePops;
+  Hooks.SettingsScreen = SettingsScreen;
   Hooks.PauseMenu = PauseMenu;
   Hooks.TakeScreenshot = TakeScreenshot;
 }
