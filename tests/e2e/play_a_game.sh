@@ -7,7 +7,7 @@
 set -u
 bin=$1 template=$2
 work=$(mktemp -d)
-trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill -9 $pid 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; [ -f "$work/Files/Debug.txt" ] && tr -d '\r' < "$work/Files/Debug.txt" | tail -n 30; exit 1; }
 
 cp -r "$template" "$work/Files"
