@@ -42,7 +42,7 @@ sleep 0.2
 xdotool mousedown 1; sleep 0.2; xdotool mouseup 1
 sleep 2
 press F11
-for _ in $(seq 1 100); do ls "$work/Files/"*.png >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 1 300); do grep -q $'\tSaved Screenshot ' "$work/Files/Debug.txt" && break; sleep 0.1; done
 shot=$(ls "$work/Files/"Vornel\ Quellor\ \(Screenshot_*\).png 2>/dev/null | head -n 1)
 [ -n "$shot" ] || fail "F11 wrote no screenshot beside Setup.ini: $(ls "$work/Files")"
 [ "$(od -An -tx1 -N8 "$shot" | tr -d ' \n')" = "89504e470d0a1a0a" ] || fail "the screenshot is no PNG"
