@@ -133,6 +133,21 @@ void ShowNotice(const std::string& text, int kind);
 // Bytes the program has allocated now (the overlay's "Used Memory").
 int64_t AllocatedBytes();
 
+// ---- Pause menu ------------------------------------------------------------------------------------
+// Escape in a game: "Continue" and "Quit" over a spinning snapshot of the game, run inside the frame
+// end (PauseState 2). Returns 1 to continue or 99 to end the game.
+int PauseMenu();
+
+// ---- Screenshots -----------------------------------------------------------------------------------
+// F11: the frame drawn so far, every pixel opaque, as a PNG beside "Setup.ini" named by the title,
+// date and time; a notice tells whether it was saved. A second shot within the same second gets
+// "_2" (then "_3"...) after the name instead of replacing the first.
+void TakeScreenshot();
+// The text without # ' , ` . \ / : | * ? and the double quote.
+std::string SafeFileName(const std::string& text);
+// Sets every pixel's alpha to 255.
+void MakeOpaque(TPixmap& pixmap);
+
 // ---- Engine test -----------------------------------------------------------------------------------
 // Measures how many sprites hold the target frame rate and sets the sprite budgets (and the slow
 // system mode when even 1000 do not).

@@ -97,6 +97,10 @@ void PlayGame() {
   StartRound(round, Core.Difficulty);
 
   while (round.EndReason == 0) {
+    // The space is read every frame: the settings panel's Apply may change it in the middle of a
+    // game, and the grid, the drops and the lives bar then fit the new one.
+    round.VirtualWidth = Display.VirtualWidth;
+    round.VirtualHeight = Display.VirtualHeight;
     BeginFrame(1);
     KeepMusicPlaying();
     ResetDraw();

@@ -265,7 +265,8 @@ int FontHeight();
 // ---- Pixel buffers ----------------------------------------------------------------------------------
 // A copy of a block of the back buffer in real pixels, RGBA; parts outside the screen are 0.
 std::shared_ptr<TPixmap> GrabPixmap(int x, int y, int w, int h);
-// Writes a PNG with that zlib level (0..9); 1 on success, 0 on failure.
+// Writes a PNG with that zlib level (0..9) and no row filter; 1 on success, 0 on failure (and no
+// half file left behind).
 int SavePixmapAsPNG(const TPixmap* pixmap, const std::string& path, int compression = 9);
 // Decodes a PNG into RGBA (tests and tools); nullptr when missing or damaged.
 std::shared_ptr<TPixmap> LoadPixmapPNG(const std::string& path);

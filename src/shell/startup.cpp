@@ -8,6 +8,7 @@
 #include "input/input.h"
 #include "render/render.h"
 #include "scores/scores.h"
+#include "settings/settings.h"
 #include "shell/shell.h"
 
 ShellState Shell;
@@ -65,6 +66,9 @@ void WireProgramHooks() {
   Hooks.LoadGameAssets = LoadGameAssets;
   Hooks.DrawScorePops = DrawScorePops;
   Hooks.MusicTick = MusicTick;
+  Hooks.SettingsScreen = SettingsScreen;
+  Hooks.PauseMenu = PauseMenu;
+  Hooks.TakeScreenshot = TakeScreenshot;
 }
 
 void StartUp(const std::string& filesDir) {

@@ -2,12 +2,12 @@
 # A whole game with the real program: a click on the title screen's prompt starts it, the player
 # blasts for a moment, the red code gets through until the lives run out, Enter takes the offered
 # name, and the finished game is a record in the score file at once; then Escape on the title screen
-# ends the program.
+# and a key on the farewell page end the program.
 #   play_a_game.sh BINARY FILES_TEMPLATE
 set -u
 bin=$1 template=$2
 work=$(mktemp -d)
-trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill -9 $pid 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; [ -f "$work/Files/Debug.txt" ] && tr -d '\r' < "$work/Files/Debug.txt" | tail -n 30; exit 1; }
 
 cp -r "$template" "$work/Files"
@@ -37,10 +37,12 @@ done
 [ -s "$work/Files/278/nuscores.dat" ] || fail "no score file 90 s after the game started"
 sleep 1
 xdotool key Escape
-for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-kill -0 $pid 2>/dev/null && xdotool key space  # a farewell page waits for a key
-for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-kill -0 $pid 2>/dev/null && fail "still running after Escape on the title screen"
+for i in $(seq 1 100); do  # a key once the farewell page is up
+  kill -0 $pid 2>/dev/null || break
+  [ $((i % 20)) -eq 0 ] && xdotool key space
+  sleep 0.1
+done
+kill -0 $pid 2>/dev/null && fail "still running after Escape on the title screen and a key"
 wait $pid; status=$?
 [ $status -eq 0 ] || fail "exit status $status"
 

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The real program under the test run's X server: it opens its window, Escape on the title screen
-# ends it with status 0, and the log and setup file are where the player expects them.
+# shows the farewell page, which waits for a key and then ends the program with status 0, and the
+# log and setup file are where the player expects them.
 #   quit_from_title.sh BINARY FILES_TEMPLATE
 set -u
 bin=$1 template=$2
 work=$(mktemp -d)
-trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill -9 $pid 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; [ -f "$work/Files/Debug.txt" ] && cat -A "$work/Files/Debug.txt"; exit 1; }
 
 cp -r "$template" "$work/Files"
@@ -24,8 +25,14 @@ sleep 0.2
 xdotool mousemove --window "$win" 200 200
 xdotool windowfocus --sync "$win"
 xdotool key Escape
+# The farewell page comes up and stays until a key is pressed.
+for _ in $(seq 1 100); do grep -q 'Play again, soon!!' "$work/Files/Debug.txt" 2>/dev/null && break; sleep 0.1; done
+grep -q 'Play again, soon!!' "$work/Files/Debug.txt" || fail "no farewell 10 s after Escape"
+sleep 1
+kill -0 $pid 2>/dev/null || fail "ended without waiting on the farewell page"
+xdotool key space
 for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-kill -0 $pid 2>/dev/null && fail "still running 10 s after Escape"
+kill -0 $pid 2>/dev/null && fail "still running 10 s after a key on the farewell page"
 wait $pid; status=$?
 [ $status -eq 0 ] || { cat "$work/out.txt"; fail "exit status $status"; }
 

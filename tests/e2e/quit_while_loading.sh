@@ -6,7 +6,7 @@ set -u
 bin=$1 template=$2
 work=$(mktemp -d)
 pid=
-trap '[ -n "$pid" ] && kill $pid 2>/dev/null; rm -rf "$work"' EXIT
+trap '[ -n "$pid" ] && kill -9 $pid 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; [ -f "$work/Files/Debug.txt" ] && cat -A "$work/Files/Debug.txt" | tail -30; exit 1; }
 
 cp -r "$template" "$work/Files"

@@ -6,7 +6,7 @@ set -u
 bin=$1 template=$2
 work=$(mktemp -d)
 pid=
-trap '[ -n "$pid" ] && kill $pid 2>/dev/null; rm -rf "$work"' EXIT
+trap '[ -n "$pid" ] && kill -9 $pid 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; [ -f "$work/Files/Debug.txt" ] && cat -A "$work/Files/Debug.txt"; ls -laR "$work" | head -40; exit 1; }
 
 # Runs the program until the title screen, then ends it with Escape (and a key for the farewell page).

@@ -89,6 +89,34 @@ TEST_F(PlayGameTest, QuittingFromThePauseMenuEndsTheGameWithTheQuitMark) {
   EXPECT_EQ(ScoreLists.LocalScores[0]->Quit, 1);
 }
 
+// An Apply in the middle of a game changes the space (here to the 16:9 one): from the next frame the
+// grid spans the new width and drops fall in the columns that are new.
+TEST_F(PlayGameTest, AnApplyDuringAGameChangesTheGridsExtent) {
+  Hooks.PauseMenu = [] { return 99; };
+  static int columnsBefore;
+  columnsBefore = 0;
+  Hooks.SettingsScreen = [] {
+    if (ClockMs() > 2000 && Display.VirtualWidth == 1280) {
+      columnsBefore = LastColumn(Game.Round);
+      Display.VirtualWidth = 1600;
+      Display.VirtualHeight = 900;
+    }
+  };
+  Input.EventScript = [] {
+    if (ClockMs() > 6000 && !Input.KeyDown[27]) FeedInputEvent(InputEvent(InputEvent::KeyDown, 27));
+  };
+  PlayGame();
+  const GameRound& round = Game.Round;
+  EXPECT_EQ(round.VirtualWidth, 1600);
+  EXPECT_EQ(round.VirtualHeight, 900);
+  EXPECT_EQ(columnsBefore, 91);
+  EXPECT_EQ(LastColumn(round), 114);
+  int lit = 0;
+  for (int col = columnsBefore + 1; col <= LastColumn(round); ++col)
+    for (int row = 0; row <= LastRow(round); ++row) lit += Game.Grid.Glow[Cell(row, col)] > 0;
+  EXPECT_GT(lit, 0);
+}
+
 TEST_F(PlayGameTest, TheMusicLoopStartsWithTheGameAndStopsAtItsEnd) {
   Game.MusicLoop = CreateSound(SoundSamples{8000, 1, std::vector<int16_t>(8000)});  // one second
   Hooks.PauseMenu = [] { return 99; };

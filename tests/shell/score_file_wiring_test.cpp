@@ -45,6 +45,9 @@ TEST_F(ScoreFileWiringTest, TheExitScreenSavesTheScores) {
   record->Score = 4242;
   record->Name = "Ann";
   ScoreLists.LocalScores.push_back(record);
+  Input.EventScript = [] {  // a key once the farewell page is up ends it
+    if (ClockMs() > 1100) FeedInputEvent(InputEvent(InputEvent::KeyDown, 32));
+  };
   try {
     ExitScreen();
   } catch (const ProgramExit& e) {
