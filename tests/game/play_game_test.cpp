@@ -103,7 +103,10 @@ TEST_F(PlayGameTest, AnApplyDuringAGameChangesTheGridsExtent) {
     }
   };
   Input.EventScript = [] {
-    if (ClockMs() > 6000 && !Input.KeyDown[27]) FeedInputEvent(InputEvent(InputEvent::KeyDown, 27));
+    if (ClockMs() > 6000 && Display.PauseState != 0 && !Input.KeyDown[27])
+      FeedInputEvent(InputEvent(InputEvent::KeyDown, 27));
+    if (Display.PauseState == 0 && Input.KeyDown[27]) FeedInputEvent(InputEvent(InputEvent::KeyUp, 27));
+    TapEnterAfterTheGame();
   };
   PlayGame();
   const GameRound& round = Game.Round;
