@@ -68,6 +68,10 @@ struct CoreState {
   uint64_t RandomState = 0x853c49e6748fea9bULL;  // the shared generator
   std::FILE* DebugStream = nullptr;              // "Debug.txt" while open
   std::function<DateTimeText()> LocalNow;        // empty: the local clock (tests fix the time here)
+  // The folder of the player's own files: "Setup.ini", "Debug.txt", screenshots, and the game's folder
+  // with "nuscores.dat" and "crash.dat". "Files/" itself when it can be written, else the per-user
+  // data folder. Empty until start-up decides (paths then stay relative to the game's folder).
+  std::string PlayerDir;
 };
 extern CoreState Core;
 
@@ -117,6 +121,17 @@ std::string Utf8FromLatin1(std::string_view text);
 
 // ---- Files ----------------------------------------------------------------------------------------
 bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+// Makes a folder and the folders above it that are missing; true when it is there afterwards.
+bool MakeFolders(const std::string& path);
+// Whether files can be made in a folder, found out by making and removing one (the mode bits do
+// not tell: root writes into folders whose mode says read-only).
+bool FolderWritable(const std::string& path);
+// A player's file: in Core.PlayerDir, or beside the game's folder (which is the working folder)
+// while no player folder is set.
+std::string PlayerFile(const std::string& name);
+// A player's file of the game's own folder ("nuscores.dat", "crash.dat").
+std::string PlayerGameFile(const std::string& name);
 bool ChangeDir(const std::string& path);
 std::string CurrentDir();
 // Reads a text file as lines: a line ends at LF, CR bytes are dropped. False when it cannot be read.

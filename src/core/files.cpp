@@ -12,6 +12,36 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool FolderExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakeFolders(const std::string& path) {
+  if (path.empty()) return false;
+  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+    ::mkdir(path.substr(0, slash).c_str(), 0755);
+  ::mkdir(path.c_str(), 0755);
+  return FolderExists(path);
+}
+
+bool FolderWritable(const std::string& path) {
+  const std::string probe = path + "/.vq-write-test-" + std::to_string(::getpid());
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+std::string PlayerFile(const std::string& name) {
+  return Core.PlayerDir.empty() ? "../" + name : Core.PlayerDir + "/" + name;
+}
+
+std::string PlayerGameFile(const std::string& name) {
+  return Core.PlayerDir.empty() ? name : Core.PlayerDir + "/" + GameFolder() + name;
+}
+
 bool ChangeDir(const std::string& path) { return ::chdir(path.c_str()) == 0; }
 
 std::string CurrentDir() {

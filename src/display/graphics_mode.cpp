@@ -75,7 +75,8 @@ void ApplyGraphicsSettings() {
   }
 
   // A run that died while opening the screen under OpenGL left the marker: use Direct3D 9 now.
-  if (FileExists("crash.dat") && values[SetupEngine] == 0) values[SetupEngine] = 1;
+  const std::string marker = PlayerGameFile("crash.dat");
+  if (FileExists(marker) && values[SetupEngine] == 0) values[SetupEngine] = 1;
   if (values[SetupEngine] == 1) {
     SelectGraphicsDriver(D3D9PelmoDriver(), 2);
     DebugLine("\tUsing DirectX 9 Driver");
@@ -100,10 +101,10 @@ void ApplyGraphicsSettings() {
             std::to_string(depth));
 
   // The marker exists exactly while the screen opens and everything loads and is measured.
-  if (std::FILE* marker = std::fopen("crash.dat", "wb")) {
-    std::fclose(marker);
+  if (std::FILE* f = std::fopen(marker.c_str(), "wb")) {
+    std::fclose(f);
     const std::string dir = CurrentDir();
-    Display.CrashMarker = dir.empty() ? std::string("crash.dat") : dir + "/crash.dat";
+    Display.CrashMarker = marker[0] == '/' || dir.empty() ? marker : dir + "/" + marker;
   }
   OpenTheScreen(depth);
 

@@ -39,15 +39,15 @@ static bool NameTaken(const std::string& path) {
 // same second), the first free one of name_2, name_3...
 static std::string FreeName(const std::string& base) {
   std::string name = base + ".png";
-  for (int n = 2; NameTaken("../" + name) && n < 10000; ++n) name = base + "_" + std::to_string(n) + ".png";
+  for (int n = 2; NameTaken(PlayerFile(name)) && n < 10000; ++n) name = base + "_" + std::to_string(n) + ".png";
   return name;
 }
 
 void TakeScreenshot() {
   DebugLine("");
   DebugLine("\tScreenshot");
-  // The picture goes to the parent of the game's folder (the folder that holds "Setup.ini"); it is
-  // addressed by a relative path, so the working folder stays the game's own throughout.
+  // The picture goes beside "Setup.ini" (the player's folder, or the parent of the game's folder);
+  // it is addressed by its path, so the working folder stays the game's own throughout.
   DebugLine("\tGrabbing Screenshot");
   std::shared_ptr<TPixmap> picture = GrabPixmap(0, 0, Display.ScreenWidth, Display.ScreenHeight);
   ResetDraw();
@@ -64,7 +64,7 @@ void TakeScreenshot() {
   const std::string name =
       FreeName(SafeFileName(std::string(TitleWord1) + " " + TitleWord2 + " (Screenshot_" + now.Date + "_" + now.Time + ")"));
   DebugLine("\tSaving Screenshot : " + name);
-  const int result = picture ? SavePixmapAsPNG(picture.get(), "../" + name, 9) : 0;
+  const int result = picture ? SavePixmapAsPNG(picture.get(), PlayerFile(name), 9) : 0;
   DebugLine("\tSaved Screenshot " + std::to_string(result));
   DebugLine("");
 

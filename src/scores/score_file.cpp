@@ -70,8 +70,11 @@ void LoadScores() {
   if (ScoreLists.FileLoaded) return;
   ScoreLists.FileLoaded = true;
   // The full path, so that saves reach this file wherever the working folder is by then.
-  const std::string dir = CurrentDir();
-  const std::string path = dir.empty() ? std::string(ScoreFileName) : dir + "/" + ScoreFileName;
+  std::string path = PlayerGameFile(ScoreFileName);
+  if (path[0] != '/') {
+    const std::string dir = CurrentDir();
+    if (!dir.empty()) path = dir + "/" + path;
+  }
   RemoveLeftoverTemp(path);  // a half-written copy from a killed run
   if (FileExists(path)) {
     std::vector<std::string> lines;

@@ -217,7 +217,8 @@ void DrawComposer(const ComposeOptions& o, int64_t seed) {
 int PlayInWindow(const ComposeOptions& o, int64_t seed) {
   EnableOpenAL();
   Audio.DriverList = ListAudioDrivers();
-  if (FileExists("Setup.ini")) ReadSetup("Setup.ini");
+  const std::string setup = ChoosePlayerFolder(Shell.FilesDir) + "/Setup.ini";
+  if (FileExists(setup)) ReadSetup(setup);
   const std::string driver = SelectSetupAudioDriver();
   ChangeDir(GameFolder());
   LoadMusicSamples();

@@ -97,8 +97,9 @@ std::vector<std::string> SetupFileLines() {
 }
 
 void WriteSetup() {
-  if (Shell.FilesDir.empty()) return;
+  const std::string folder = Core.PlayerDir.empty() ? Shell.FilesDir : Core.PlayerDir;
+  if (folder.empty()) return;
   // Written whole to a temporary file and renamed, so a crash never leaves half a file; a folder
   // that cannot be written leaves the old file and the game goes on.
-  WriteTextFileAtomic(Shell.FilesDir + "/Setup.ini", SetupFileLines());
+  WriteTextFileAtomic(folder + "/Setup.ini", SetupFileLines());
 }

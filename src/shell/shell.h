@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@ struct ShellState {
   bool Started = false;             // guard: the program runs its start-up once
   bool AudioDriverGiven = false;    // the setup file named the audio driver
   std::string FilesDir;             // absolute path of the Files/ folder
+  // Whether files can be made in a folder; empty: by trying (tests put a fake here).
+  std::function<bool(const std::string&)> FolderWritable;
   bool EscapeLatch = false;         // Escape must be released before it ends the title loop
   uint32_t LoadStart = 0;           // ms, when the screen started loading
 
@@ -71,6 +74,14 @@ std::string SelectSetupAudioDriver();
 
 // Fills the About page's lines.
 void FillAboutLines();
+
+// The per-user data folder: $XDG_DATA_HOME/vornel-quellor, ~/.local/share/vornel-quellor when that
+// is unset (or not absolute); empty without a home folder.
+std::string PerUserDataFolder();
+// The folder of the player's own files for a Files/ folder (absolute): Files/ itself when it and its
+// game folder can be written, else the per-user data folder (made, with its game folder, when
+// missing), else Files/ all the same.
+std::string ChoosePlayerFolder(const std::string& filesDir);
 
 // Finds the Files/ folder: the override when given, else "Files" beside the executable, else the
 // installed data folder (installedData, relative to the executable's folder: "../share/vornel-quellor"),

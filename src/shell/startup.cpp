@@ -106,26 +106,30 @@ void StartUp(const std::string& filesDir) {
   // 8. The score-scrambling key, before anything is scrambled.
   BuildDefaultKey();
 
-  // 9. The Files/ folder becomes the working directory.
+  // 9. The Files/ folder becomes the working directory. The player's own files stay in it when it can
+  //    be written, else they go to the per-user data folder.
   ChangeDir(filesDir);
   Shell.FilesDir = CurrentDir();
+  Core.PlayerDir = ChoosePlayerFolder(Shell.FilesDir);
 
   // 10. The debug log and its banner.
-  OpenDebugLog("Debug.txt");
+  OpenDebugLog(PlayerFile("Debug.txt"));
   for (const std::string& line : {std::string(FrameworkBanner), std::string("----------------------------"),
                                   "Week #" + std::to_string(WeekNumber), std::string("----------------------------"),
                                   WindowTitle(), std::string("----------------------------"), std::string(),
                                   std::string("Loading")})
     DebugLine(line);
+  if (Core.PlayerDir != Shell.FilesDir) DebugLine("\tPlayer files in " + Core.PlayerDir);
 
   // 11. The runtime's audio back ends.
   Audio.DriverList = ListAudioDrivers();
 
   // 12. The setup file (and not the half-written copy a killed run may have left beside it).
-  RemoveLeftoverTemp("Setup.ini");
-  if (FileExists("Setup.ini")) {
+  const std::string setup = PlayerFile("Setup.ini");
+  RemoveLeftoverTemp(setup);
+  if (FileExists(setup)) {
     DebugLine("\tReading Setup File");
-    ReadSetup("Setup.ini");
+    ReadSetup(setup);
   }
 
   // 13. The audio driver.
