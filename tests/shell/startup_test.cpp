@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <filesystem>
 #include <sys/stat.h>
 
 #include "core/core.h"
@@ -140,6 +141,58 @@ TEST_F(StartUpTest, AQuitDuringTheEngineTestIsNotACrash) {
   const auto log = ReadLines(f.files + "/Debug.txt");
   EXPECT_NE(std::find(log.begin(), log.end(), "\tUsing OpenGL Driver"), log.end());
   EXPECT_EQ(std::find(log.begin(), log.end(), "\tUsing DirectX 9 Driver"), log.end());
+}
+
+// Sets an environment variable for the life of the object.
+struct ScopedEnv {
+  ScopedEnv(const char* name, const std::string& value) : Name(name) { setenv(name, value.c_str(), 1); }
+  ~ScopedEnv() { unsetenv(Name); }
+  const char* Name;
+};
+
+// An installed game's data folder cannot be written: the player's files go to the per-user data
+// folder, in the same layout, and nothing is written into the data folder.
+TEST_F(StartUpTest, PlayerFilesGoToThePerUserFolderWhenFilesCannotBeWritten) {
+  REQUIRE_DISPLAY();
+  FilesFolder f;
+  TempDir home;
+  ScopedEnv xdg("XDG_DATA_HOME", home.file("data"));
+  static std::string files;
+  files = f.files;
+  Shell.FolderWritable = [](const std::string& dir) { return dir.rfind(files, 0) != 0 && FolderWritable(dir); };
+  ScriptKeys({{6000, 122, true}, {6050, 122, false}, {6500, 27, true}});  // a screenshot, then Escape
+  EXPECT_EQ(RunToExit(f.files), 0);
+
+  const std::string own = home.file("data/vornel-quellor");
+  for (const char* name : {"/Setup.ini", "/Debug.txt", "/278/nuscores.dat"})
+    EXPECT_TRUE(FileExists(own + name)) << name;
+  int shots = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(own))
+    shots += entry.path().extension() == ".png";
+  EXPECT_EQ(shots, 1);
+  EXPECT_FALSE(FileExists(own + "/278/crash.dat"));
+  const auto log = ReadLines(own + "/Debug.txt");
+  EXPECT_NE(std::find(log.begin(), log.end(), "\tPlayer files in " + own), log.end());
+  // The data folder holds what it held before: its two folders, with nothing in them.
+  int written = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(f.files)) written += entry.is_regular_file();
+  EXPECT_EQ(written, 0);
+}
+
+// A Files/ folder that can be written keeps the player's files, and no per-user folder is made.
+TEST_F(StartUpTest, AWritableFilesFolderKeepsThePlayerFiles) {
+  FilesFolder f;
+  TempDir home;
+  ScopedEnv xdg("XDG_DATA_HOME", home.file("data"));
+  EXPECT_EQ(ChoosePlayerFolder(f.files), f.files);
+  EXPECT_FALSE(FolderExists(home.file("data/vornel-quellor")));
+  EXPECT_EQ(ChoosePlayerFolder("/nonexistent-files"), home.file("data/vornel-quellor"));  // cannot be written
+  EXPECT_TRUE(FolderExists(home.file("data/vornel-quellor/278")));
+  {
+    ScopedEnv relative("XDG_DATA_HOME", "relative/data");  // not absolute: the home folder's
+    ScopedEnv homeVar("HOME", home.path());
+    EXPECT_EQ(PerUserDataFolder(), home.path() + "/.local/share/vornel-quellor");
+  }
 }
 
 TEST_F(StartUpTest, TheProgramRunsOnlyOnce) {
