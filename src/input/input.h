@@ -70,6 +70,7 @@ struct InputState {
   uint32_t CharRead = 0, CharWrite = 0;
   bool Suspended = false;
   bool CloseRequested = false;
+  bool Terminating = false;  // a termination signal came (SIGTERM, SIGINT, SIGHUP): end without waiting
 
   // Control settings read by the menus and the game.
   std::array<int, 101> ControlTable{};  // control slot -> control code; 4 sets of 20 slots
@@ -121,6 +122,10 @@ int NextChar();                    // next typed character code, 0 when none
 void FlushKeyboard();
 void FlushMouse();
 int TakeCloseRequest();            // 1 once after the window was asked to close
+// From now on SIGTERM, SIGINT and SIGHUP become a close request at the next pump, with
+// Input.Terminating set: the program saves and ends as when its window is closed, but waits for no one
+// (the system or the terminal is ending it). Replaces the window library's own handlers.
+void CatchTerminationSignals();
 int MouseWheel();
 
 // Windows virtual-key code of an SDL scancode by the key's place, 0 for keys the program does not know.

@@ -1,5 +1,8 @@
 // The window system as event source: SDL events translated into input events.
 #include <SDL.h>
+#include <signal.h>
+
+#include <csignal>
 
 #include "input/input.h"
 
@@ -120,7 +123,25 @@ static int ButtonFromSdl(int sdlButton) {
   }
 }
 
+namespace {
+volatile std::sig_atomic_t TerminationSignal = 0;
+extern "C" void OnTerminationSignal(int) { TerminationSignal = 1; }
+}  // namespace
+
+void CatchTerminationSignals() {
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // before SDL starts: its own would only post a quit
+  struct sigaction action {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
 void PumpEvents() {
+  if (TerminationSignal) {
+    TerminationSignal = 0;
+    Input.Terminating = true;
+    Input.CloseRequested = true;
+  }
   const bool windowSystem = SDL_WasInit(SDL_INIT_VIDEO) != 0;
   if (Input.EventScript) {
     if (windowSystem) {  // a scripted run ignores the real window's events

@@ -258,6 +258,7 @@ int PlayInWindow(const ComposeOptions& o, int64_t seed) {
 }  // namespace
 
 int RunCompose(const ComposeOptions& o, const std::string& filesDir) {
+  CatchTerminationSignals();  // Ctrl+C stops the music like a key
   // The WAVE file is named from where the command was given.
   std::string wav = o.WavFile;
   if (!wav.empty() && wav[0] != '/') wav = CurrentDir() + "/" + wav;

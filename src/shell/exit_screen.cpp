@@ -64,8 +64,9 @@ void ExitScreen() {
 
   // The input that led here (the Escape or the click) must be let go first, for about two seconds
   // at most; then any input ends the page. Both waits sleep between looks and keep the window
-  // answering. Closing the window ends the page at once.
-  bool closed = false;
+  // answering. Closing the window ends the page at once, and a termination signal (the system
+  // shutting down, Ctrl+C in a terminal) does not wait at all.
+  bool closed = Input.Terminating;
   auto windowClosed = [&closed] { return closed = closed || TakeCloseRequest() != 0; };
   for (int round = 0; round < 120 && !windowClosed() && AnyInput(); ++round) SleepMs(16);
   while (!windowClosed() && !AnyInput()) SleepMs(5);

@@ -76,6 +76,7 @@ void StartUp(const std::string& filesDir) {
   //    driver list below and the settings panel can offer them. (The hooks are wired before: see
   //    RunProgram.)
   TuneMemoryForDrawing();  // the software rasteriser's per-frame buffers stay in the heap
+  CatchTerminationSignals();
   ListAudioDrivers();
   EnableOpenAL();
 

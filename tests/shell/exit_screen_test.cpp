@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "core/core.h"
 #include "input/input.h"
 #include "render/render.h"
@@ -58,4 +60,32 @@ TEST(ExitScreen, WaitsForTheHeldInputToGoThenForANewOne) {
     EXPECT_TRUE(FileExists(dir.file("Setup.ini")));
     EXPECT_EQ(Core.DebugStream, nullptr);
   }
+}
+
+// A termination signal (the system shutting down, Ctrl+C in a terminal) ends the program as a closed
+// window does, saving everything, but the farewell page waits for nothing, not even held input.
+TEST(ExitScreen, ATerminationSignalEndsItWithoutWaiting) {
+  ResetAllState(1000);
+  TempDir dir;
+  ChangeDir(dir.path());
+  Shell.FilesDir = dir.path();
+  OpenDebugLog("Debug.txt");
+  FeedInputEvent(InputEvent(InputEvent::KeyDown, 27));  // Escape still held
+  CatchTerminationSignals();
+  std::raise(SIGTERM);
+  ASSERT_EQ(TakeCloseRequest(), 1);  // as the frame end sees it
+  EXPECT_TRUE(Input.Terminating);
+  int status = -1;
+  try {
+    ExitScreen();
+  } catch (const ProgramExit& e) {
+    status = e.status;
+  }
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(ClockMs(), 1000u);
+  EXPECT_TRUE(FileExists(dir.file("Setup.ini")));
+  EXPECT_EQ(ReadLines(dir.file("Debug.txt")).back(), "Play again, soon!!");
+  std::signal(SIGTERM, SIG_DFL);
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGHUP, SIG_DFL);
 }

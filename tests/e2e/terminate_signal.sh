@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# SIGTERM (a desktop session ending, `kill`) and SIGINT (Ctrl+C in a terminal) end the real program at
+# once with status 0, its settings and scores saved and its log closed, as closing the window does,
+# without the farewell page waiting for a key.
+#   terminate_signal.sh BINARY FILES_TEMPLATE PROBE
+set -u
+bin=$1 template=$2
+work=$(mktemp -d)
+pid=
+trap '[ -n "$pid" ] && kill -9 $pid 2>/dev/null; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; [ -f "$work/Files/Debug.txt" ] && tr -d '\r' < "$work/Files/Debug.txt" | tail -n 20; exit 1; }
+
+cp -r "$template" "$work/Files"
+for signal in TERM INT; do
+  rm -f "$work/Files/Setup.ini" "$work/Files/Debug.txt" "$work/Files/278/nuscores.dat"
+  "$bin" --files "$work/Files" > "$work/out.txt" 2>&1 & pid=$!
+  for _ in $(seq 1 300); do grep -q 'Finished Loading' "$work/Files/Debug.txt" 2>/dev/null && break; sleep 0.1; done
+  sleep 1
+  kill -s $signal $pid
+  for _ in $(seq 1 30); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+  kill -0 $pid 2>/dev/null && fail "still running 3 s after SIG$signal"
+  wait $pid; status=$?
+  pid=
+  [ $status -eq 0 ] || fail "exit status $status after SIG$signal"
+  [ "$(tr -d '\r' < "$work/Files/Debug.txt" | tail -n 1)" = "Play again, soon!!" ] || fail "the log was not closed (SIG$signal)"
+  [ -s "$work/Files/Setup.ini" ] || fail "no setup file after SIG$signal"
+  [ -f "$work/Files/278/nuscores.dat" ] || fail "no score file after SIG$signal"
+done
+echo "ok"
