@@ -14,10 +14,10 @@ if [ "${1:-}" = "--fuzz" ]; then
   cmake --build build-fuzz -j"$(nproc)"
   for target in build-fuzz/tests/fuzz/*_fuzz; do
     name=$(basename "$target")
-    corpus=build-fuzz/corpus/$name
+    corpus=$PWD/build-fuzz/corpus/$name  # absolute: a target may change its working folder
     mkdir -p "$corpus"
     seeds=()
-    [ -d "tests/fuzz/seeds/$name" ] && seeds=("tests/fuzz/seeds/$name")
+    [ -d "tests/fuzz/seeds/$name" ] && seeds=("$PWD/tests/fuzz/seeds/$name")
     echo "== $name for $seconds s"
     "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
       "$corpus" "${seeds[@]}" 2>&1 | tail -n 12

@@ -15,10 +15,11 @@ cmake --build build-fuzz -j"$(nproc)" >/dev/null || exit 1
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && for t in build-fuzz/tests/fuzz/*_fuzz; do targets+=("$(basename "$t")"); done
 for name in "${targets[@]}"; do
-  corpus=build-fuzz/corpus/$name findings=build-fuzz/findings/$name log=build-fuzz/campaign/$name.log
+  # Absolute paths: a target may change its working folder (the music file's reads music/ under it).
+  corpus=$PWD/build-fuzz/corpus/$name findings=$PWD/build-fuzz/findings/$name log=$PWD/build-fuzz/campaign/$name.log
   mkdir -p "$corpus" "$findings" build-fuzz/campaign
   seeds=()
-  [ -d "tests/fuzz/seeds/$name" ] && seeds=("tests/fuzz/seeds/$name")
+  [ -d "tests/fuzz/seeds/$name" ] && seeds=("$PWD/tests/fuzz/seeds/$name")
   start=$(date +%s)
   build-fuzz/tests/fuzz/"$name" -runs="$runs" -max_total_time=$((minutes * 60)) -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" "${seeds[@]}" > "$log" 2>&1
