@@ -3,6 +3,7 @@
 //   e2e_probe pixel X Y          the colour of a pixel of the X screen, as "R G B" (0..255)
 //   e2e_probe scores FILE        the records of a score file, one a line, newest first:
 //                                score|name|badges|timestamp|level|mode|flags|quit
+//                                (exit status 3 when a line of the file does not decode)
 //   e2e_probe make-scores FILE N a score file of N records of every difficulty, with names, scores,
 //                                one badge and dates spread out (for looking at a full panel)
 #include <cstdio>
@@ -45,9 +46,16 @@ int PrintScores(const std::string& path) {
     return 1;
   }
   BuildDefaultKey();
-  ScoresFromLines(lines);
+  const int dropped = ScoresFromLines(lines);
   for (const auto& r : ScoreLists.LocalScores)
     std::printf("%s\n", Field(ScoreLine(*r), ListSeparator, 1).c_str());
+  // A file the game wrote decodes whole: the credentials line and every record line.
+  const bool header = !lines.empty() && Unscramble(lines[0], GameCode) != "XXX";
+  if (dropped > 0 || !header) {
+    std::fprintf(stderr, "e2e_probe: %s is damaged: %s%d record lines do not decode\n", path.c_str(),
+                 header ? "" : "the credentials line does not decode, ", dropped);
+    return 3;
+  }
   return 0;
 }
 
