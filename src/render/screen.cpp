@@ -1,13 +1,16 @@
 // Screens and back ends: choosing a back end, its mode list, opening and closing screens, the
 // frame flip with its software pacing, the virtual size and the pointer.
+#include <cstdio>
+
 #include "core/core.h"
 #include "input/input.h"
 #include "render/render_internal.h"
 
 namespace {
 
-bool InitVideo() {
-  if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+// One try at starting the window system; false (and not started) when it is not there or only a
+// headless driver answered.
+bool TryInitVideo() {
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   // Without a display the window system falls back to drivers that show nothing; the program would
   // then run unseen. They count as no display unless asked for by name (SDL_VIDEODRIVER).
@@ -19,6 +22,22 @@ bool InitVideo() {
     return false;
   }
   return true;
+}
+
+bool InitVideo() {
+  if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+  // A display that is named but does not answer at once (a busy X server refusing a connection for a
+  // moment) is tried a few more times before the program takes it for none.
+  const char* display = SDL_getenv("DISPLAY");
+  const int tries = display && *display ? 4 : 1;
+  for (int i = 0; i < tries; ++i) {
+    if (TryInitVideo()) return true;
+    if (i + 1 < tries) {
+      std::fprintf(stderr, "The display %s did not answer; trying again\n", display);
+      SDL_Delay(250);
+    }
+  }
+  return false;
 }
 
 // A screen never opens larger than this on either side (no display or texture reaches it).
