@@ -6,12 +6,15 @@
 //                                (exit status 3 when a line of the file does not decode)
 //   e2e_probe make-scores FILE N a score file of N records of every difficulty, with names, scores,
 //                                one badge and dates spread out (for looking at a full panel)
+//   e2e_probe shot FILE          the whole X screen as a PNG picture
+//   e2e_probe close WINDOW       asks the window to close, as a window manager's close button does
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "core/core.h"
+#include "render/render.h"
 #include "scores/scores.h"
 
 // After the program's headers: Xlib defines macros with common names.
@@ -35,6 +38,45 @@ int Pixel(int x, int y) {
   const unsigned long p = XGetPixel(image, 0, 0);
   std::printf("%lu %lu %lu\n", (p & image->red_mask) >> 16, (p & image->green_mask) >> 8, p & image->blue_mask);
   XDestroyImage(image);
+  XCloseDisplay(display);
+  return 0;
+}
+
+int Shot(const std::string& path) {
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return 1;
+  XWindowAttributes root;
+  XGetWindowAttributes(display, DefaultRootWindow(display), &root);
+  XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, root.width, root.height, AllPlanes, ZPixmap);
+  if (!image) {
+    XCloseDisplay(display);
+    return 1;
+  }
+  TPixmap picture(root.width, root.height);
+  for (int y = 0; y < root.height; ++y)
+    for (int x = 0; x < root.width; ++x) {
+      const unsigned long p = XGetPixel(image, x, y);
+      picture.WritePixel(x, y, 0xFF000000u | ((p & image->red_mask) >> 16) << 16 | ((p & image->green_mask) >> 8) << 8 |
+                                   (p & image->blue_mask));
+    }
+  XDestroyImage(image);
+  XCloseDisplay(display);
+  return SavePixmapAsPNG(&picture, path, 1) ? 0 : 1;
+}
+
+// The close request of a window manager: a WM_DELETE_WINDOW message.
+int Close(unsigned long window) {
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return 1;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = window;
+  e.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, window, False, NoEventMask, &e);
+  XFlush(display);
   XCloseDisplay(display);
   return 0;
 }
@@ -85,6 +127,8 @@ int main(int argc, char** argv) {
   if (command == "pixel" && argc == 4) return Pixel(std::atoi(argv[2]), std::atoi(argv[3]));
   if (command == "scores" && argc == 3) return PrintScores(argv[2]);
   if (command == "make-scores" && argc == 4) return MakeScores(argv[2], std::atoi(argv[3]));
-  std::fprintf(stderr, "usage: e2e_probe pixel X Y | scores FILE | make-scores FILE N\n");
+  if (command == "shot" && argc == 3) return Shot(argv[2]);
+  if (command == "close" && argc == 3) return Close(std::strtoul(argv[2], nullptr, 0));
+  std::fprintf(stderr, "usage: e2e_probe pixel X Y | scores FILE | make-scores FILE N | shot FILE | close WINDOW\n");
   return 2;
 }
