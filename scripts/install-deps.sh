@@ -19,6 +19,7 @@ test_pkgs=(
   xvfb xauth xdotool x11-utils libx11-dev
   clang libclang-rt-14-dev
   libopenal1
+  desktop-file-utils appstream
 )
 
 want=("${build_pkgs[@]}")
