@@ -138,8 +138,10 @@ std::string CurrentDir();
 bool ReadTextLines(const std::string& path, std::vector<std::string>& lines);
 // Writes lines, each followed by CR LF, to a temporary file beside path, flushes it to disk, renames
 // it over path and flushes the folder, so a crash or a kill never leaves half a file. False (and the
-// old file untouched) on any failure.
+// old file untouched) on any failure, and when path is there but is no plain file.
 bool WriteTextFileAtomic(const std::string& path, const std::vector<std::string>& lines);
+// The same for any content: write fills the temporary file and answers whether it succeeded.
+bool WriteFileAtomic(const std::string& path, const std::function<bool(std::FILE*)>& write);
 // The temporary file WriteTextFileAtomic uses for path.
 std::string TempFileFor(const std::string& path);
 // Removes the temporary file a killed write may have left beside path.

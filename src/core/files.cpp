@@ -96,19 +96,33 @@ void RemoveLeftoverTemp(const std::string& path) {
   if (FileExists(temp)) std::remove(temp.c_str());
 }
 
-bool WriteTextFileAtomic(const std::string& path, const std::vector<std::string>& lines) {
+bool WriteFileAtomic(const std::string& given, const std::function<bool(std::FILE*)>& write) {
+  // A link is followed, so the file it names is replaced and the link stays; only a plain file (or
+  // none) is ever replaced: a device or a folder stays what it is.
+  std::string path = given;
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    char real[PATH_MAX];
+    if (!::realpath(path.c_str(), real)) return false;
+    path = real;
+  }
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return false;
   const std::string temp = TempFileFor(path);
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   if (!f) return false;
-  bool ok = true;
-  for (const std::string& line : lines) {
-    ok = ok && std::fwrite(line.data(), 1, line.size(), f) == line.size();
-    ok = ok && std::fwrite("\r\n", 1, 2, f) == 2;
-  }
-  ok = ok && std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
+  bool ok = write(f);
+  ok = ok && std::fflush(f) == 0 && !std::ferror(f) && ::fsync(::fileno(f)) == 0;
   ok = (std::fclose(f) == 0) && ok;
   if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) std::remove(temp.c_str());
   if (ok) SyncFolder(FolderOf(path));  // the file is whole either way; this makes the rename last
   return ok;
+}
+
+bool WriteTextFileAtomic(const std::string& path, const std::vector<std::string>& lines) {
+  return WriteFileAtomic(path, [&lines](std::FILE* f) {
+    for (const std::string& line : lines)
+      if (std::fwrite(line.data(), 1, line.size(), f) != line.size() || std::fwrite("\r\n", 1, 2, f) != 2) return false;
+    return true;
+  });
 }

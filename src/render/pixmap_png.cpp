@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstdio>
 
+#include "core/core.h"
 #include "render/render_internal.h"
 
 namespace {
@@ -109,14 +110,8 @@ int SavePixmapAsPNG(const TPixmap* pixmap, const std::string& path, int compress
   std::vector<png_bytep> rows(static_cast<size_t>(pixmap->height));
   for (int y = 0; y < pixmap->height; ++y)
     rows[static_cast<size_t>(y)] = const_cast<png_bytep>(&pixmap->pixels[static_cast<size_t>(y) * pixmap->pitch]);
-  // A file that is there already (or is no plain file at all) is never removed on failure.
-  struct stat before;
-  const bool existed = ::stat(path.c_str(), &before) == 0;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return 0;
-  bool ok = WritePngRows(file, pixmap, rows.data(), std::clamp(compression, 0, 9));
-  ok = std::fflush(file) == 0 && !std::ferror(file) && ok;
-  ok = std::fclose(file) == 0 && ok;
-  if (!ok && !existed) std::remove(path.c_str());  // no half picture left behind
-  return ok ? 1 : 0;
+  // Written whole beside the path and renamed over it: a failed or killed write leaves no half
+  // picture, and never removes a file that was there before.
+  const int level = std::clamp(compression, 0, 9);
+  return WriteFileAtomic(path, [&](std::FILE* file) { return WritePngRows(file, pixmap, rows.data(), level); }) ? 1 : 0;
 }

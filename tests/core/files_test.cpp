@@ -26,6 +26,24 @@ TEST(TextFiles, AFailedWriteLeavesTheOldFileWhole) {
   EXPECT_EQ(ReadFile(dir.file("s.ini")), "old\r\n");
 }
 
+// Only plain files are replaced: a link is followed (the file it names is written, the link stays),
+// and a device or a folder at the path is left as it is.
+TEST(TextFiles, ALinkIsFollowedAndADeviceOrFolderIsNeverReplaced) {
+  TempDir dir;
+  ASSERT_TRUE(WriteTextFileAtomic(dir.file("real.ini"), {"old"}));
+  ASSERT_EQ(::symlink(dir.file("real.ini").c_str(), dir.file("link.ini").c_str()), 0);
+  ASSERT_TRUE(WriteTextFileAtomic(dir.file("link.ini"), {"new"}));
+  struct stat st;
+  ASSERT_EQ(::lstat(dir.file("link.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(ReadFile(dir.file("real.ini")), "new\r\n");
+  EXPECT_FALSE(WriteTextFileAtomic("/dev/null", {"x"}));
+  ASSERT_EQ(::stat("/dev/null", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  EXPECT_FALSE(FileExists("/dev/null.tmp"));
+  EXPECT_FALSE(WriteTextFileAtomic(dir.path(), {"x"}));
+}
+
 TEST(TextFiles, AWriteToAMissingFolderFailsCleanly) {
   TempDir dir;
   EXPECT_FALSE(WriteTextFileAtomic(dir.file("no/such/folder/s.ini"), {"x"}));
