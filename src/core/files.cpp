@@ -106,7 +106,10 @@ bool WriteFileAtomic(const std::string& given, const std::function<bool(std::FIL
     if (!::realpath(path.c_str(), real)) return false;
     path = real;
   }
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return false;
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return false;
+  }
   const std::string temp = TempFileFor(path);
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   if (!f) return false;

@@ -1,9 +1,6 @@
 // The composer's command: --compose NAME SEED plays a music file of the game folder in a small
 // window through the audio back end the setup file selects, or with --wav FILE renders it into a
 // WAVE file without a window or an audio device.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
@@ -125,40 +122,22 @@ std::string WaveHeader(uint32_t frames) {
 // leaves half a file, nor touches an older one.
 int RenderToWave(const ComposeOptions& o, int64_t seed, const std::string& path) {
   const int seconds = o.Seconds > 0 ? o.Seconds : ComposeDefaultSeconds;
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    std::fprintf(stderr, "vornel-quellor: cannot write beside '%s': %s\n", path.c_str(), std::strerror(errno));
-    return 1;
-  }
-  const mode_t mask = ::umask(0);  // a new file gets the permissions any other would
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  std::FILE* out = ::fdopen(fd, "wb");
-  bool ok = out != nullptr;
-  if (ok) {
+  bool rendered = false;
+  errno = 0;
+  const bool ok = WriteFileAtomic(path, [&](std::FILE* out) {
     const std::string header = WaveHeader(static_cast<uint32_t>(seconds) * 44100u);
-    ok = std::fwrite(header.data(), 1, header.size(), out) == header.size();
-  }
-  // The samples are little-endian on every machine this builds for.
-  const bool rendered = ok && RenderMusic(o.Name, seed, o.Tempo, seconds, [&](const int16_t* samples, int frames) {
-                          if (ok) ok = std::fwrite(samples, 4, static_cast<size_t>(frames), out) ==
-                                       static_cast<size_t>(frames);
-                        });
-  ok = ok && rendered;
-  if (out) {
-    ok = std::fflush(out) == 0 && ::fsync(::fileno(out)) == 0 && ok;
-    ok = std::fclose(out) == 0 && ok;
-  } else {
-    ::close(fd);
-  }
-  if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    if (!rendered)
-      std::fprintf(stderr, "vornel-quellor: music/%s.ini could not be rendered\n", o.Name.c_str());
+    bool written = std::fwrite(header.data(), 1, header.size(), out) == header.size();
+    // The samples are little-endian on every machine this builds for.
+    rendered = written && RenderMusic(o.Name, seed, o.Tempo, seconds, [&](const int16_t* samples, int frames) {
+                 if (written) written = std::fwrite(samples, 4, static_cast<size_t>(frames), out) == static_cast<size_t>(frames);
+               });
+    return rendered && written;
+  });
+  if (!ok) {
+    if (errno == 0)
+      std::fprintf(stderr, "vornel-quellor: music/%s.ini could not be rendered into '%s'\n", o.Name.c_str(), path.c_str());
     else
-      std::fprintf(stderr, "vornel-quellor: cannot write '%s': %s\n", path.c_str(), std::strerror(error));
+      std::fprintf(stderr, "vornel-quellor: cannot write '%s': %s\n", path.c_str(), std::strerror(errno));
     return 1;
   }
   std::printf("Wrote %s: %d s of music/%s.ini, seed %lld, tempo %d\n", path.c_str(), seconds, o.Name.c_str(),
