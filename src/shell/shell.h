@@ -50,6 +50,10 @@ void TitleLoop();
 bool TitleScreen();
 // The side panel's width (virtual units): wider on small screens, where its text is larger.
 int PanelWidth();
+// Whether a login field's "_" cursor shows at this clock time (ms): the focused field's blinks 250 ms
+// on, 250 ms off, an unfocused one's shows while the clock modulo 750 is above 324, and the
+// password's (field 2) runs in the opposite phase to the user name's (field 1).
+bool LoginCursorShown(int field, bool focused, uint32_t clockMs);
 // Starts a game from the title screen and comes back to it when the game is over.
 void StartGame();
 // Saves everything, writes the closing log lines and ends the process with status 0.

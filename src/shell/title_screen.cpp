@@ -1,6 +1,8 @@
 // The title screen: a side panel with its tabs and pages (local high scores, online scores, about),
 // the hints for the settings panel, the start prompt and the difficulty list. Everything slides into
 // place over the first 32 frames, and again after every game.
+#include <algorithm>
+
 #include "audio/audio.h"
 #include "core/core.h"
 #include "display/display.h"
@@ -124,10 +126,8 @@ void EditFocusedField() {
 }
 
 // A field's frame in its colour (white; hovered (100, 255, 255); focused (100, 255, 100)), its text
-// (the password as one "*" a character) in yellow, and the blinking cursor. The focused field's
-// cursor blinks 250 ms on, 250 ms off, the other's is on while the clock modulo 750 is above 324;
-// the password's runs in the opposite phase to the user name's. A text wider than the field shows
-// its end.
+// (the password as one "*" a character) in yellow, and the blinking cursor. A text wider than the
+// field shows its end.
 void DrawField(const Panel& p, int field) {
   const int x = p.left + 20, y = FieldTop(field);
   const bool focused = Shell.FieldFocus == field;
@@ -139,9 +139,7 @@ void DrawField(const Panel& p, int field) {
   DrawRect(static_cast<float>(x), static_cast<float>(y), 2, FieldHeight);
   DrawRect(static_cast<float>(x + FieldWidth - 2), static_cast<float>(y), 2, FieldHeight);
 
-  const uint32_t now = ClockMs();
-  bool cursorOn = focused ? now % 500 < 250 : now % 750 > 324;
-  if (field == 2) cursorOn = !cursorOn;
+  const bool cursorOn = LoginCursorShown(field, focused, ClockMs());
   std::string shown = field == 1 ? ScoreLists.OnlineUser : std::string(ScoreLists.OnlinePassword.size(), '*');
   SelectSizedFont(1, 3);
   const int room = FieldWidth - 12 - StringWidth("_");
@@ -212,7 +210,9 @@ void LoginForm(const Panel& p) {
   SelectSizedFont(1, 3);
   if (PointerIn(c + 50, vh - 30, 200, 30) == 1) Colour(0, 255, 255);
   else Colour(255, 180, 0);
-  WriteText(c + 70, vh - 30, "Login");
+  // Small screens get a larger face that would run off the screen's foot: there the label rests on
+  // the panel's bottom edge instead.
+  WriteText(c + 70, std::min(vh - 30, vh - 5 - FontHeight()), "Login");
 }
 
 // Logged in: the "Refresh Scores" button and the server's message of the day.
@@ -393,6 +393,11 @@ void DifficultyList(const Panel& p) {
 }
 
 }  // namespace
+
+bool LoginCursorShown(int field, bool focused, uint32_t clockMs) {
+  const bool shown = focused ? clockMs % 500 < 250 : clockMs % 750 > 324;
+  return field == 2 ? !shown : shown;
+}
 
 bool TitleScreen() {
   const Panel p = PanelNow();

@@ -5,6 +5,9 @@
 //                                score|name|badges|timestamp|level|mode|flags|quit
 //   e2e_probe make-scores FILE N a score file of N records of every difficulty, with names, scores,
 //                                one badge and dates spread out (for looking at a full panel)
+//   e2e_probe make-login-scores FILE USER PASSWORD SCORE
+//                                a score file that holds the score server's user name and password
+//                                and one Medium record of SCORE by "Local Hero"
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -70,6 +73,21 @@ int MakeScores(const std::string& path, int n) {
   return SaveScores() ? 0 : 1;
 }
 
+int MakeLoginScores(const std::string& path, const std::string& user, const std::string& password,
+                    int64_t score) {
+  BuildDefaultKey();
+  ScoreLists.OnlineUser = user;
+  ScoreLists.OnlinePassword = password;
+  auto r = std::make_shared<Scores>();
+  r->Name = "Local Hero";
+  r->Score = score;
+  r->Timestamp = MakeTimestamp("10 Dec 2026");
+  r->GameMode = 1;
+  ScoreLists.LocalScores.push_back(r);
+  ScoreLists.FilePath = path;
+  return SaveScores() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,6 +95,10 @@ int main(int argc, char** argv) {
   if (command == "pixel" && argc == 4) return Pixel(std::atoi(argv[2]), std::atoi(argv[3]));
   if (command == "scores" && argc == 3) return PrintScores(argv[2]);
   if (command == "make-scores" && argc == 4) return MakeScores(argv[2], std::atoi(argv[3]));
-  std::fprintf(stderr, "usage: e2e_probe pixel X Y | scores FILE | make-scores FILE N\n");
+  if (command == "make-login-scores" && argc == 6)
+    return MakeLoginScores(argv[2], argv[3], argv[4], std::atoll(argv[5]));
+  std::fprintf(stderr,
+               "usage: e2e_probe pixel X Y | scores FILE | make-scores FILE N\n"
+               "       | make-login-scores FILE USER PASSWORD SCORE\n");
   return 2;
 }
