@@ -405,12 +405,15 @@ bool TitleScreen() {
   DrawPanel(p);
   ChooseTab(p);
   ScoreTable(ScoreLists.LocalScores, p.left, p.width, Core.Difficulty, Core.Level, Core.GameFlags, Shell.Page == 0);
-  // Online records carry the complemented game mode, so they never mix with the local ones.
-  if (OnlineOn() && Shell.LoggedIn)
-    ScoreTable(ScoreLists.OnlineScores, p.left, p.width, ~Core.Difficulty, Core.Level, Core.GameFlags,
-               Shell.Page == 1);
   DrawPage(p);
-  if (OnlineOn()) OnlineRequests();
+  if (OnlineOn()) {
+    // Online records carry the complemented game mode, so they never mix with the local ones. The
+    // table comes after the page's text, so its details box covers the message of the day.
+    if (Shell.LoggedIn)
+      ScoreTable(ScoreLists.OnlineScores, p.left, p.width, ~Core.Difficulty, Core.Level, Core.GameFlags,
+                 Shell.Page == 1);
+    OnlineRequests();
+  }
   DrawSettingsHints();
   const bool start = StartPrompt(p);
   DifficultyList(p);
