@@ -150,16 +150,20 @@ void DrawField(const Panel& p, int field) {
 
 // A fresh click on a field gives it the keyboard, emptied of what was pressed and typed before; a
 // click anywhere else takes the keyboard away. A click on "Login" logs in, and a successful login
-// asks for the table.
+// asks for the table. Only a click on the form holds the click latch: one elsewhere stays free to
+// choose a difficulty or a tab.
 void LoginClicks(const Panel& p) {
   if (!IsMouseDown(1) || Shell.ClickLatch) return;
-  Shell.ClickLatch = true;
   int field = 0;
   if (PointerInField(p, 1)) field = 1;
   else if (PointerInField(p, 2)) field = 2;
   SetFieldFocus(field);
-  if (field != 0) FlushKeyboard();
+  if (field != 0) {
+    FlushKeyboard();
+    Shell.ClickLatch = true;
+  }
   if (PointerIn(p.left + 50, Display.VirtualHeight - 30, 200, 30) != 1) return;
+  Shell.ClickLatch = true;
 
   const LoginResult result = Login();
   if (result.LoggedIn) {

@@ -275,6 +275,8 @@ TEST_F(OnlinePageTest, TheFieldsTakeTheKeyboardByClickAndPassItOnByTabDownUpAndE
   EXPECT_EQ(ScoreLists.OnlinePassword, "pw");
   ClickAt(OutsideX, OutsideY);
   EXPECT_EQ(Shell.FieldFocus, 0);
+  ClickAt(400, 790);  // the form leaves the difficulties their clicks
+  EXPECT_EQ(Core.Difficulty, 2);
 }
 
 TEST(LoginCursor, TheFieldsBlinkInOppositePhasesFastWhenFocusedSlowOtherwise) {
