@@ -16,7 +16,7 @@ build_pkgs=(
 )
 test_pkgs=(
   libgtest-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils libx11-dev
+  xvfb xauth xdotool x11-utils libx11-dev curl
   clang libclang-rt-14-dev
   libopenal1
   desktop-file-utils appstream

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/core.h"
+#include "online/online.h"
 #include "shell/shell.h"
 
 static std::string ExecutableDir() {
@@ -20,10 +21,13 @@ static std::string ExecutableDir() {
 
 static void PrintUsage(std::FILE* out) {
   std::fprintf(out,
-               "Usage: vornel-quellor [--files DIR]\n"
+               "Usage: vornel-quellor [--files DIR] [--online HOST[:PORT]]\n"
                "       vornel-quellor [--files DIR] --compose NAME SEED [--wav FILE] [--seconds N] [--tempo MS]\n"
                "Blast the red code before it reaches the bottom of the screen.\n\n"
                "  --files DIR          use DIR as the Files/ folder (settings, log, scores and game data)\n"
+               "  --online HOST[:PORT] switch the title screen's online page on for this run, with the\n"
+               "                       score server at HOST (a name, an IPv4 address or [IPv6]), port 80\n"
+               "                       unless given: log in, see the online table, offer the local best\n"
                "  --help               show this text\n"
                "  --version            show the version\n\n"
                "The music composer:\n"
@@ -55,6 +59,17 @@ int main(int argc, char** argv) {
       files = argv[++i];
     } else if (arg.rfind("--files=", 0) == 0) {
       files = arg.substr(8);
+    } else if (arg == "--online" || arg.rfind("--online=", 0) == 0) {
+      const std::string server = arg != "--online" ? arg.substr(9) : i + 1 < argc ? argv[++i] : "";
+      if (!SetScoreServer(server)) {
+        std::fprintf(stderr,
+                     "vornel-quellor: --online needs the score server as HOST or HOST:PORT (port 1..65535, an\n"
+                     "IPv6 address in brackets), not '%s'\n\n",
+                     server.c_str());
+        PrintUsage(stderr);
+        return 2;
+      }
+      Online.Enabled = 1;
     } else if (TakeComposeArgument(argc, argv, i, compose)) {
       // the composer's command, checked whole below
     } else {

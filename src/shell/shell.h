@@ -24,12 +24,12 @@ struct ShellState {
                                     // must be released before they count again
   bool StartPressed = false;        // a start control was held in the previous frame
   int FieldFocus = 0;               // login field with the keyboard: 0 none, 1 user name, 2 password
-  bool OnlineSwitch = false;        // the Online tab exists; nothing in this game turns it on
+  // The online page; it exists only while Online.Enabled is 1 (--online HOST[:PORT]).
   bool LoggedIn = false, LoginFailed = false;
   std::array<std::string, 20> MotdLines;  // the score server's message of the day, lines 1..19
   int RequestState = 0;             // online tables: 0 idle, 1 refresh asked, 2 fetching, 3 waiting
                                     // for the button's release
-  bool Submitted = false;           // the local best has been sent in this refresh
+  bool Submitted = false;           // the local best was offered to the server in this refresh
 };
 extern ShellState Shell;
 
@@ -53,6 +53,10 @@ void TitleLoop();
 bool TitleScreen();
 // The side panel's width (virtual units): wider on small screens, where its text is larger.
 int PanelWidth();
+// Whether a login field's "_" cursor shows at this clock time (ms): the focused field's blinks 250 ms
+// on, 250 ms off, an unfocused one's shows while the clock modulo 750 is above 324, and the
+// password's (field 2) runs in the opposite phase to the user name's (field 1).
+bool LoginCursorShown(int field, bool focused, uint32_t clockMs);
 // Starts a game from the title screen and comes back to it when the game is over.
 void StartGame();
 // Saves everything, writes the closing log lines and ends the process with status 0.

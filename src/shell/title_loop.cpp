@@ -4,14 +4,9 @@
 #include "display/display.h"
 #include "game/game.h"
 #include "input/input.h"
+#include "online/online.h"
 #include "scores/scores.h"
 #include "shell/shell.h"
-
-// Characters that never stay in the online user name or password.
-static void StripCredentialCharacters(std::string& text) {
-  static constexpr std::string_view banned = "*\"'-+&?{}[]~#\\/:;";
-  std::erase_if(text, [](char c) { return banned.find(c) != std::string_view::npos; });
-}
 
 void StartGame() {
   PlaySfx(98, 1.5f, 1, 0);
@@ -48,8 +43,10 @@ void TitleLoop() {
     BeginFrame(1);
     ResetDraw();
     DrawMenuBackground();
-    StripCredentialCharacters(ScoreLists.OnlineUser);
-    StripCredentialCharacters(ScoreLists.OnlinePassword);
+    // The characters the score server never accepts become "_" in both credentials, the same
+    // replacement every request makes.
+    FilterCredential(ScoreLists.OnlineUser);
+    FilterCredential(ScoreLists.OnlinePassword);
     if (Shell.SlideIn < 32) ++Shell.SlideIn;
     if (TitleScreen()) {
       StartGame();

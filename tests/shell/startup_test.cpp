@@ -220,13 +220,13 @@ TEST_F(StartUpTest, AnEscapeTapWithinOneFrameEndsTheTitleLoop) {
   EXPECT_LT(ClockMs(), 1200u);
 }
 
-TEST_F(StartUpTest, TheTitleLoopRemovesForbiddenCharactersFromTheCredentials) {
+TEST_F(StartUpTest, TheTitleLoopReplacesForbiddenCharactersInTheCredentials) {
   ScoreLists.OnlineUser = "us:er/n-a*me";
   ScoreLists.OnlinePassword = "p{a}s[s]~#\\;?&+'\"";
   ScriptKeys({{1100, 27, true}});
   TitleLoop();
-  EXPECT_EQ(ScoreLists.OnlineUser, "username");
-  EXPECT_EQ(ScoreLists.OnlinePassword, "pass");
+  EXPECT_EQ(ScoreLists.OnlineUser, "us_er_n_a_me");
+  EXPECT_EQ(ScoreLists.OnlinePassword, "p_a_s_s__________");
 }
 
 TEST_F(StartUpTest, AltF4AndTheWindowCloseRequestRunTheExitScreen) {

@@ -5,6 +5,7 @@
 #include "display/display.h"
 #include "game/game.h"
 #include "input/input.h"
+#include "online/online.h"
 #include "render/render.h"
 #include "scores/scores.h"
 #include "settings/settings.h"
@@ -158,7 +159,7 @@ TEST_F(TitleScreenTest, TabsTurnByKeysAndClicksAndTheOnlineTabExistsOnlyWithItsS
   };
   for (const Case& c : cases) {
     SetUp();
-    Shell.OnlineSwitch = c.online;
+    Online.Enabled = c.online;
     Shell.Page = c.from;
     PointerAt(c.clickX, 20);
     if (c.key) Key(c.key, true);
@@ -192,7 +193,7 @@ TEST_F(TitleScreenTest, PagesSetTheBackgroundsTarget) {
   } cases[] = {{0, {0.2f, 0, 1}}, {1, {0, 1, 0.2f}}, {2, {0, 0.2f, 1}}};
   for (const Case& c : cases) {
     SetUp();
-    Shell.OnlineSwitch = true;
+    Online.Enabled = 1;
     Shell.Page = c.page;
     TitleScreen();
     EXPECT_EQ(Display.BackTarget, c.target) << c.page;
@@ -340,7 +341,7 @@ TEST_F(TitleScreenDrawTest, TheOnlineLabelIsDrawnOnlyWithTheOnlineSwitch) {
   TitleScreen();
   EXPECT_EQ(darkInTheMiddleOfTheStrip(), 0);
   Cls();
-  Shell.OnlineSwitch = true;
+  Online.Enabled = 1;
   TitleScreen();
   EXPECT_GT(darkInTheMiddleOfTheStrip(), 20);  // "2.Online" in black: not the page shown
 }
