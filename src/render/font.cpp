@@ -149,6 +149,10 @@ const TImageGlyph* TImageFont::Glyph(int index) {
   const FT_Bitmap& bitmap = g->bitmap;
   const int w = static_cast<int>(bitmap.width), h = static_cast<int>(bitmap.rows);
   if (w <= 0 || h <= 0 || !bitmap.buffer) return slot.get();
+  // A damaged or hostile font can describe a glyph far larger than its size (thousands of pixels
+  // across): such a glyph keeps its advance but gets no picture, rather than a picture of gigabytes.
+  const int limit = 8 * std::max(size_, 1) + 64;
+  if (w > limit || h > limit) return slot.get();
   // White, with the coverage as alpha, in a one-pixel transparent margin: filtered edges fade out
   // as they would at the edge of a texture of the glyph alone.
   auto pixels = std::make_shared<TPixmap>(w + 2, h + 2);

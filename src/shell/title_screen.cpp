@@ -16,7 +16,7 @@ int PanelWidth() { return Display.ScreenWidth > 899 ? 335 : 415; }
 
 namespace {
 
-constexpr int KeyBackspace = 8, KeyTab = 9, KeyEnter = 13, KeyUp = 38, KeyDown = 40;
+constexpr int KeyTab = 9, KeyEnter = 13, KeyUp = 38, KeyDown = 40;
 constexpr int KeyDigit1 = 49, KeyF1 = 112;  // 1, 2, 3 and F1, F2, F3 choose the tabs
 
 // Where the panel is this frame (virtual units).

@@ -162,6 +162,16 @@ TEST_F(FontTest, MissingOrDamagedFontsGiveNullAndNullSelectsTheBuiltInFont) {
   EXPECT_EQ(TImageFont::Load(Sans, -3, FontSmooth), nullptr);
   EXPECT_EQ(TImageFont::Load(Sans, 100000, FontSmooth), nullptr);
 
+  // A font whose glyph "z" claims a picture thousands of pixels across (found by fuzzing): the glyph
+  // keeps its place in the text but gets no picture of that size.
+  const std::string hostile = std::string(VQ_SOURCE_DIR) + "/tests/fuzz/seeds/font_file_fuzz/huge_glyph.ttf";
+  auto font = TImageFont::Load(hostile, 24, FontSmooth);
+  ASSERT_NE(font, nullptr);
+  const TImageGlyph* z = font->Glyph(font->CharToGlyph('z'));
+  ASSERT_NE(z, nullptr);
+  EXPECT_EQ(z->_image, nullptr);
+  EXPECT_LE(z->_w, 8 * 24 + 64 + 2);
+
   REQUIRE_DISPLAY();
   Open();
   SelectFont(TImageFont::Load(Sans, 40, FontSmooth));
