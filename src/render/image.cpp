@@ -135,6 +135,12 @@ void GrabImageFrame(const std::shared_ptr<TImage>& image, int x, int y, int fram
   image->seqs[static_cast<size_t>(frame)] = 0;
 }
 
+void PrepareImage(const std::shared_ptr<TImage>& image) {
+  if (!image || !Render.Current) return;
+  for (size_t frame = 0; frame < image->frames.size(); ++frame)
+    if (image->seqs[frame] != Render.ScreenSeq) PrepareFrame(*image, static_cast<int>(frame));
+}
+
 void DrawImageFrame(TImage* image, float x, float y, int frame) {
   const TPelmoGraphics* g = Render.Current.get();
   if (!g || !image || static_cast<unsigned>(frame) >= image->frames.size()) return;

@@ -249,6 +249,9 @@ std::shared_ptr<TImage> CreateBlankImage(int width, int height, int frames, int 
 // Copies the image-sized block of real back-buffer pixels at (x, y) into a frame.
 void GrabImageFrame(const std::shared_ptr<TImage>& image, int x, int y, int frame);
 void DrawImageFrame(TImage* image, float x, float y, int frame = 0);
+// Makes the textures of every frame now for the open screen (they are otherwise made on first draw),
+// so that the first frame of a loop that draws the image does not stall on uploads.
+void PrepareImage(const std::shared_ptr<TImage>& image);
 inline void DrawImageFrame(const std::shared_ptr<TImage>& image, float x, float y, int frame = 0) {
   DrawImageFrame(image.get(), x, y, frame);
 }
