@@ -249,14 +249,20 @@ TEST_F(ImageTest, DamagedMissingOrHugePicturesGiveNull) {
   EXPECT_EQ(LoadImageStrip(line, 1, 1, 0, 100000, 0), nullptr);  // more frames than an image may have
 }
 
-TEST_F(ImageTest, TexturesAreRemadeOnTheNextScreenFromTheKeptPixels) {
+TEST_F(ImageTest, TexturesAreMadeAheadOrOnFirstDrawAndRemadeOnTheNextScreen) {
   // Loaded before any screen exists.
   auto image = LoadImageFile(Picture("keep.png", 4, 4, [](int, int) { return 0xff20c040u; }), 0);
   ASSERT_NE(image, nullptr);
+  PrepareImage(image);  // no screen yet: nothing to make
+  EXPECT_EQ(image->seqs[0], 0);
   REQUIRE_DISPLAY();
   Open();
-  EXPECT_EQ(DrawnCentre(image, 0, 10, 10), 0x20c040u);
+  // Prepared ahead of its first draw, it is not made again when drawn.
+  PrepareImage(image);
   const int firstScreen = image->seqs[0];
+  EXPECT_NE(firstScreen, 0);
+  EXPECT_EQ(DrawnCentre(image, 0, 10, 10), 0x20c040u);
+  EXPECT_EQ(image->seqs[0], firstScreen);
   CloseScreen();
   Open(100, 90);
   EXPECT_EQ(DrawnCentre(image, 0, 30, 30), 0x20c040u);
