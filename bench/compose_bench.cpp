@@ -2,9 +2,7 @@
 // per second of processor time, for 60 s of the game's pattern file with a few seeds.
 //   compose_bench [FILES_DIR]   (default: the Files/ folder of the build, beside bench/)
 #include <time.h>
-#include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <string>
 
@@ -20,11 +18,8 @@ double Seconds(clockid_t clock) {
 }
 
 std::string BuildFiles() {
-  char buffer[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  std::string path(buffer, n > 0 ? static_cast<size_t>(n) : 0);
-  path = path.substr(0, path.rfind('/'));  // .../bench
-  return path.substr(0, path.rfind('/')) + "/Files";
+  const std::string bench = ExecutableFolder();
+  return bench.substr(0, bench.rfind('/')) + "/Files";
 }
 
 }  // namespace

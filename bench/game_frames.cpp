@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -50,14 +49,6 @@ double MsBetween(Clock::time_point a, Clock::time_point b) { return std::chrono:
 void FrameEndTap() {
   run.frameEndStart = Clock::now();
   DrawScorePops();
-}
-
-std::string ExecutableDir() {
-  char buffer[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return ".";
-  std::string path(buffer, static_cast<size_t>(n));
-  return path.substr(0, path.rfind('/'));
 }
 
 // Taken just before the frame is presented (the frame end ticks the composer there).
@@ -112,7 +103,7 @@ double Percentile(std::vector<double> v, double p) {
 
 int main(int argc, char** argv) {
   run.seconds = argc > 1 ? std::max(1.0, std::atof(argv[1])) : 60;
-  const std::string template_ = argc > 2 ? argv[2] : ExecutableDir() + "/../Files";
+  const std::string template_ = argc > 2 ? argv[2] : ExecutableFolder() + "/../Files";
   if (!FolderExists(template_ + "/278")) {
     std::fprintf(stderr, "game_frames: no Files/ tree at %s\n", template_.c_str());
     return 1;

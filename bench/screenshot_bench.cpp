@@ -7,11 +7,9 @@
 // Run it under an X server whose screen holds a 1920 x 1080 window, for example
 //   Xvfb :5 -screen 0 1920x1200x24 & DISPLAY=:5 build-tests/bench/screenshot_bench
 #include <png.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <ctime>
 #include <cstdlib>
 #include <cstdio>
@@ -39,14 +37,6 @@ double ThreadSeconds() {
   timespec ts{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
   return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-std::string ExecutableDir() {
-  char buffer[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return ".";
-  std::string path(buffer, static_cast<size_t>(n));
-  return path.substr(0, path.rfind('/'));
 }
 
 // libpng writing into memory, with one filter choice at zlib level 9.
@@ -156,7 +146,7 @@ void ShootAGame(int width, int height) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string files = argc > 1 ? argv[1] : ExecutableDir() + "/../Files";
+  const std::string files = argc > 1 ? argv[1] : ExecutableFolder() + "/../Files";
   if (!ChangeDir(files + "/278")) {
     std::fprintf(stderr, "no game folder under %s\n", files.c_str());
     return 1;

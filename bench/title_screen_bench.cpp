@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -39,13 +38,6 @@ double Ms(std::chrono::steady_clock::time_point since) {
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v.empty() ? 0 : v[v.size() / 2];
-}
-
-std::string ExecutableDir() {
-  char buffer[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return ".";
-  return std::filesystem::path(std::string(buffer, static_cast<size_t>(n))).parent_path().string();
 }
 
 // One frame of the title loop: background, title screen, logo, frame end.
@@ -126,7 +118,7 @@ Figures Measure(const std::string& scoreDir, int records, bool allDifficulties, 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string files = argc > 1 ? argv[1] : ExecutableDir() + "/../Files";
+  const std::string files = argc > 1 ? argv[1] : ExecutableFolder() + "/../Files";
   if (!std::filesystem::exists(files + "/Common") || !std::filesystem::exists(files + "/278")) {
     std::fprintf(stderr, "title_screen_bench: no Files/ tree at %s\n", files.c_str());
     return 1;

@@ -122,6 +122,8 @@ std::string Utf8FromLatin1(std::string_view text);
 // ---- Files ----------------------------------------------------------------------------------------
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
+// The folder of the running program's executable, without a trailing "/"; "" when it cannot be read.
+std::string ExecutableFolder();
 // Makes a folder and the folders above it that are missing; true when it is there afterwards.
 bool MakeFolders(const std::string& path);
 // Whether files can be made in a folder, found out by making and removing one (the mode bits do

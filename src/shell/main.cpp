@@ -1,7 +1,5 @@
 // The program's entry point: finds the Files/ folder and runs the program over it.
-#include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -9,15 +7,6 @@
 #include "core/core.h"
 #include "online/online.h"
 #include "shell/shell.h"
-
-static std::string ExecutableDir() {
-  char buffer[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return std::string();
-  std::string path(buffer, static_cast<size_t>(n));
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
 
 static void PrintUsage(std::FILE* out) {
   std::fprintf(out,
@@ -85,7 +74,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  const std::string found = FindFilesFolder(files, ExecutableDir(), CurrentDir(), VQ_DATA_FROM_BIN);
+  const std::string found = FindFilesFolder(files, ExecutableFolder(), CurrentDir(), VQ_DATA_FROM_BIN);
   if (found.empty()) {
     if (!files.empty())
       std::fprintf(stderr, "vornel-quellor: '%s' is not a folder.\n", files.c_str());
@@ -93,7 +82,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr,
                    "vornel-quellor: no Files/ folder beside the program (%s) or in the current folder (%s).\n"
                    "Build the game with ./run.sh, or point to the folder with --files DIR.\n",
-                   ExecutableDir().c_str(), CurrentDir().c_str());
+                   ExecutableFolder().c_str(), CurrentDir().c_str());
     return 1;
   }
   if (compose.Wanted) return RunCompose(compose, found);

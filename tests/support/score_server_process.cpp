@@ -5,17 +5,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdlib>
 #include <vector>
 
+#include "core/core.h"
+
 std::string ScoreServerProgram() {
   if (const char* build = std::getenv("VQ_BUILD_DIR")) return std::string(build) + "/server/vq-score-server";
-  char self[PATH_MAX] = {};
-  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  std::string dir = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string();
-  for (int up = 0; up < 2 && !dir.empty(); ++up) dir = dir.substr(0, dir.rfind('/'));
-  return dir + "/server/vq-score-server";
+  // The test programs sit in BUILD/tests/.
+  const std::string tests = ExecutableFolder();
+  return tests.substr(0, tests.rfind('/')) + "/server/vq-score-server";
 }
 
 ScoreServerProcess::ScoreServerProcess(const std::string& db, const std::string& motd) {
