@@ -1,7 +1,6 @@
 // Pixel buffers and the PNG codec (libpng): pictures decode to RGBA; pixel buffers are written
 // with the zlib level asked for, their rows handed to libpng where they lie.
 #include <png.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <csetjmp>

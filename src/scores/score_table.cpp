@@ -180,7 +180,9 @@ int ScoreTable(std::vector<std::shared_ptr<Scores>>& list, int x, int width, int
              static_cast<float>(bottom - GraphHeight));
 
     ScoreLists.Selected.reset();
-    std::vector<bool> pruned(list.size());
+    // Kept between frames: the panel runs every title frame and needs no allocation of its own.
+    static std::vector<bool> pruned;
+    pruned.assign(list.size(), false);
     DrawGraph(list, x, mode, level, flags, max, pruned);
     // Pruned games are gone for good (they are not saved again). Removed in one pass after the walk,
     // which counts and draws exactly as if each had gone the moment it was met.
