@@ -8,21 +8,13 @@
 #   pause_settings_screenshot.sh BINARY FILES_TEMPLATE PROBE
 set -u
 bin=$1 template=$2 probe=$3
-work=$(mktemp -d)
-trap 'kill -9 $pid 2>/dev/null; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*"; [ -f "$work/Files/Debug.txt" ] && tr -d '\r' < "$work/Files/Debug.txt" | tail -n 30; exit 1; }
+source "$(dirname "$0")/lib/common.bash"
 setup() { tr -d '\r' < "$work/Files/Setup.ini" 2>/dev/null; }
-press() { xdotool keydown "$1"; sleep 0.15; xdotool keyup "$1"; sleep 0.3; }
 # Holds the left button at one place of the 800 x 600 window for a few frames.
 drag() { xdotool mousemove --window "$win" "$1" "$2"; sleep 0.2; xdotool mousedown 1; sleep 0.3; xdotool mouseup 1; sleep 0.2; }
 
-cp -r "$template" "$work/Files"
-rm -f "$work/Files/Setup.ini" "$work/Files/Debug.txt" "$work/Files/278/nuscores.dat" "$work/Files/"*.png
-"$bin" --files "$work/Files" > "$work/out.txt" 2>&1 & pid=$!
-win=$(timeout 30 xdotool search --sync --pid $pid --name '^#278 : Vornel Quellor$' | head -n 1)
-[ -n "$win" ] || fail "no window"
-for _ in $(seq 1 300); do grep -q 'Finished Loading' "$work/Files/Debug.txt" 2>/dev/null && break; sleep 0.1; done
-sleep 3.5
+copy_files
+start_program
 xdotool mousemove 0 0
 sleep 0.2
 xdotool mousemove --window "$win" 400 400
@@ -79,8 +71,5 @@ for _ in $(seq 1 100); do grep -q 'Play again, soon!!' "$work/Files/Debug.txt" &
 sleep 1
 kill -0 $pid 2>/dev/null || fail "the farewell page did not wait"
 press space
-for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-kill -0 $pid 2>/dev/null && fail "still running after a key on the farewell page"
-wait $pid; status=$?
-[ $status -eq 0 ] || fail "exit status $status"
+expect_exit_0 100 "after a key on the farewell page"
 echo "ok"

@@ -6,17 +6,10 @@
 #   play_a_game.sh BINARY FILES_TEMPLATE
 set -u
 bin=$1 template=$2
-work=$(mktemp -d)
-trap 'kill -9 $pid 2>/dev/null; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*"; [ -f "$work/Files/Debug.txt" ] && tr -d '\r' < "$work/Files/Debug.txt" | tail -n 30; exit 1; }
+source "$(dirname "$0")/lib/common.bash"
 
-cp -r "$template" "$work/Files"
-rm -f "$work/Files/Setup.ini" "$work/Files/Debug.txt" "$work/Files/278/nuscores.dat"
-"$bin" --files "$work/Files" > "$work/out.txt" 2>&1 & pid=$!
-win=$(timeout 30 xdotool search --sync --pid $pid --name '^#278 : Vornel Quellor$' | head -n 1)
-[ -n "$win" ] || fail "no window"
-for _ in $(seq 1 300); do grep -q 'Finished Loading' "$work/Files/Debug.txt" 2>/dev/null && break; sleep 0.1; done
-sleep 3.5  # the loading time, then the prompt slides in
+copy_files
+start_program
 
 # The 800 x 600 window shows the 1280 x 960 space: the prompt's centre (432, 480) is at (270, 300).
 xdotool mousemove 0 0
@@ -42,9 +35,7 @@ for i in $(seq 1 100); do  # a key once the farewell page is up
   [ $((i % 20)) -eq 0 ] && xdotool key space
   sleep 0.1
 done
-kill -0 $pid 2>/dev/null && fail "still running after Escape on the title screen and a key"
-wait $pid; status=$?
-[ $status -eq 0 ] || fail "exit status $status"
+expect_exit_0 0 "after Escape on the title screen and a key"
 
 # The credentials line and one record line, upper-case hexadecimal ended by CR LF.
 scores=$(tr -d '\r' < "$work/Files/278/nuscores.dat")

@@ -7,17 +7,10 @@
 #   player_loop.sh BINARY FILES_TEMPLATE PROBE
 set -u
 bin=$1 template=$2 probe=$3
-work=$(mktemp -d)
-trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*"; [ -f "$work/Files/Debug.txt" ] && tr -d '\r' < "$work/Files/Debug.txt" | tail -n 20; exit 1; }
+source "$(dirname "$0")/lib/common.bash"
 
-cp -r "$template" "$work/Files"
-rm -f "$work/Files/Setup.ini" "$work/Files/Debug.txt" "$work/Files/278/nuscores.dat"
-"$bin" --files "$work/Files" > "$work/out.txt" 2>&1 & pid=$!
-win=$(timeout 30 xdotool search --sync --pid $pid --name '^#278 : Vornel Quellor$' | head -n 1)
-[ -n "$win" ] || fail "no window"
-for _ in $(seq 1 300); do grep -q 'Finished Loading' "$work/Files/Debug.txt" 2>/dev/null && break; sleep 0.1; done
-sleep 3.5  # the loading time, then the title screen slides in
+copy_files
+start_program
 
 # Where the window is: the probe reads pixels of the whole screen. The 800 x 600 window shows the
 # 1280 x 960 space at 0.625.
@@ -82,9 +75,6 @@ light_at 625 187 && fail "the details box stayed after the pointer left"
 press Escape
 for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 kill -0 $pid 2>/dev/null && press space  # a farewell page waits for a key
-for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-kill -0 $pid 2>/dev/null && fail "still running after Escape on the title screen"
-wait $pid; status=$?
-[ $status -eq 0 ] || fail "exit status $status"
+expect_exit_0 100 "after Escape on the title screen"
 [ "$("$probe" scores "$work/Files/278/nuscores.dat")" = "$records" ] || fail "the record changed at exit"
 echo "ok"

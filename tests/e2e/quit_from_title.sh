@@ -5,19 +5,11 @@
 #   quit_from_title.sh BINARY FILES_TEMPLATE
 set -u
 bin=$1 template=$2
-work=$(mktemp -d)
-trap 'kill -9 $pid 2>/dev/null; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*"; [ -f "$work/Files/Debug.txt" ] && cat -A "$work/Files/Debug.txt"; exit 1; }
+source "$(dirname "$0")/lib/common.bash"
 
-cp -r "$template" "$work/Files"
-rm -f "$work/Files/Setup.ini" "$work/Files/Debug.txt" "$work/Files/nuscores.dat"
-"$bin" --files "$work/Files" > "$work/out.txt" 2>&1 & pid=$!
-
-win=$(timeout 20 xdotool search --sync --pid $pid --name '^#278 : Vornel Quellor$' | head -n 1)
-[ -n "$win" ] || fail "no window titled '#278 : Vornel Quellor'"
+copy_files
 # The title screen comes after the loading time; then one Escape press ends the program.
-for _ in $(seq 1 100); do grep -q 'Finished Loading' "$work/Files/Debug.txt" 2>/dev/null && break; sleep 0.1; done
-sleep 3
+start_program
 # As a player would: the pointer moves onto the window, which takes the keyboard focus; the key goes
 # through XTEST (key events sent straight to a window are ignored by the program).
 xdotool mousemove 0 0
@@ -31,10 +23,7 @@ grep -q 'Play again, soon!!' "$work/Files/Debug.txt" || fail "no farewell 10 s a
 sleep 1
 kill -0 $pid 2>/dev/null || fail "ended without waiting on the farewell page"
 xdotool key space
-for _ in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-kill -0 $pid 2>/dev/null && fail "still running 10 s after a key on the farewell page"
-wait $pid; status=$?
-[ $status -eq 0 ] || { cat "$work/out.txt"; fail "exit status $status"; }
+expect_exit_0 100 "10 s after a key on the farewell page"
 
 log=$(tr -d '\r' < "$work/Files/Debug.txt")
 [ "$(head -n 1 <<<"$log")" = "Tolvaner's Plondrix Engine" ] || fail "log does not begin with the banner"

@@ -5,10 +5,7 @@
 #   terminate_signal.sh BINARY FILES_TEMPLATE PROBE
 set -u
 bin=$1 template=$2
-work=$(mktemp -d)
-pid=
-trap '[ -n "$pid" ] && kill -9 $pid 2>/dev/null; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*"; [ -f "$work/Files/Debug.txt" ] && tr -d '\r' < "$work/Files/Debug.txt" | tail -n 20; exit 1; }
+source "$(dirname "$0")/lib/common.bash"
 
 cp -r "$template" "$work/Files"
 for signal in TERM INT; do
@@ -17,11 +14,7 @@ for signal in TERM INT; do
   for _ in $(seq 1 300); do grep -q 'Finished Loading' "$work/Files/Debug.txt" 2>/dev/null && break; sleep 0.1; done
   sleep 1
   kill -s $signal $pid
-  for _ in $(seq 1 30); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-  kill -0 $pid 2>/dev/null && fail "still running 3 s after SIG$signal"
-  wait $pid; status=$?
-  pid=
-  [ $status -eq 0 ] || fail "exit status $status after SIG$signal"
+  expect_exit_0 30 "3 s after SIG$signal"
   [ "$(tr -d '\r' < "$work/Files/Debug.txt" | tail -n 1)" = "Play again, soon!!" ] || fail "the log was not closed (SIG$signal)"
   [ -s "$work/Files/Setup.ini" ] || fail "no setup file after SIG$signal"
   [ -f "$work/Files/278/nuscores.dat" ] || fail "no score file after SIG$signal"

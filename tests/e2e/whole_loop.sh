@@ -8,23 +8,14 @@
 #   whole_loop.sh BINARY FILES_TEMPLATE PROBE
 set -u
 bin=$1 template=$2 probe=$3
-work=$(mktemp -d)
-pid=
-trap '[ -n "$pid" ] && kill -9 $pid 2>/dev/null; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*"; [ -f "$work/Files/Debug.txt" ] && tr -d '\r' < "$work/Files/Debug.txt" | tail -n 20; exit 1; }
+source "$(dirname "$0")/lib/common.bash"
 setup() { tr -d '\r' < "$work/Files/Setup.ini" 2>/dev/null; }
-press() { xdotool keydown "$1"; sleep 0.15; xdotool keyup "$1"; sleep 0.2; }
 shot() { [ -n "${VQ_E2E_SHOTS:-}" ] && mkdir -p "$VQ_E2E_SHOTS" && "$probe" shot "$VQ_E2E_SHOTS/$1.png"; true; }
 
-cp -r "$template" "$work/Files"
-rm -f "$work/Files/Debug.txt" "$work/Files/278/nuscores.dat" "$work/Files/"*.png
+copy_files
 # The player's own key for "up" (slot 0 of the first control set): W (87) instead of the Up arrow.
 printf '[Controls]\r\nKey=0,87\r\n' > "$work/Files/Setup.ini"
-"$bin" --files "$work/Files" > "$work/out.txt" 2>&1 & pid=$!
-win=$(timeout 30 xdotool search --sync --pid $pid --name '^#278 : Vornel Quellor$' | head -n 1)
-[ -n "$win" ] || fail "no window"
-for _ in $(seq 1 300); do grep -q 'Finished Loading' "$work/Files/Debug.txt" 2>/dev/null && break; sleep 0.1; done
-sleep 3.5
+start_program
 
 # The 800 x 600 window shows the 1280 x 960 space at 0.625; the probe reads the whole X screen.
 eval "$(xdotool getwindowgeometry --shell "$win")"
@@ -112,11 +103,7 @@ sleep 2.5  # past the release wait: the page now waits for a new input
 kill -0 $pid 2>/dev/null || fail "the farewell page did not wait"
 shot 7-farewell
 "$probe" close "$win"
-for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-kill -0 $pid 2>/dev/null && fail "still running after the window was closed"
-wait $pid; status=$?
-pid=
-[ $status -eq 0 ] || fail "exit status $status"
+expect_exit_0 50 "after the window was closed"
 [ "$(tr -d '\r' < "$work/Files/Debug.txt" | tail -n 1)" = "Play again, soon!!" ] || fail "the log does not end with the farewell"
 [ "$("$probe" scores "$work/Files/278/nuscores.dat")" = "$records" ] || fail "the record changed at exit"
 echo "ok"
