@@ -140,14 +140,17 @@ std::string CurrentDir();
 bool ReadTextLines(const std::string& path, std::vector<std::string>& lines);
 // Writes lines, each followed by CR LF, to a temporary file beside path, flushes it to disk, renames
 // it over path and flushes the folder, so a crash or a kill never leaves half a file. False (and the
-// old file untouched) on any failure, and when path is there but is no plain file.
-bool WriteTextFileAtomic(const std::string& path, const std::vector<std::string>& lines);
+// old file untouched) on any failure, and when path is there but is no plain file. The temporary file
+// is made new under an unguessable name (never through a link planted beside path); the file keeps
+// the mode of the one it replaces, and a new file gets newMode (less the umask).
+bool WriteTextFileAtomic(const std::string& path, const std::vector<std::string>& lines, unsigned newMode = 0644);
 // The same for any content: write fills the temporary file and answers whether it succeeded.
-bool WriteFileAtomic(const std::string& path, const std::function<bool(std::FILE*)>& write);
-// The temporary file WriteTextFileAtomic uses for path.
-std::string TempFileFor(const std::string& path);
-// Removes the temporary file a killed write may have left beside path.
+bool WriteFileAtomic(const std::string& path, const std::function<bool(std::FILE*)>& write, unsigned newMode = 0644);
+// Removes the temporary files that killed writes left beside path (beside the file a link at path
+// names), but not those of a program still running.
 void RemoveLeftoverTemp(const std::string& path);
+// Reads a whole file as it is. False when it cannot be read.
+bool ReadFileBytes(const std::string& path, std::string& bytes);
 
 // ---- Dates, times, badge bits ----------------------------------------------------------------------
 // The current local date and time texts (through Core.LocalNow when set).

@@ -25,15 +25,30 @@ std::shared_ptr<Scores> RecordFromLine(const std::string& line) {
   return record;
 }
 
+// The next save rewrites the file without the lines that could not be read, so the file as it was
+// is copied beside it first, for the player to recover by hand.
+void KeepDamagedFile(const std::string& path) {
+  const std::string copy = path + DamagedCopySuffix;
+  std::string bytes;
+  const bool kept = ReadFileBytes(path, bytes) &&
+                    WriteFileAtomic(copy, [&bytes](std::FILE* f) {
+                      return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+                    }, 0600);
+  DebugLine(kept ? "\tScore file: the file as it was is kept in " + std::string(ScoreFileName) + DamagedCopySuffix
+                 : "\tScore file: could not keep a copy in " + std::string(ScoreFileName) + DamagedCopySuffix);
+}
+
 }  // namespace
 
 int ScoresFromLines(const std::vector<std::string>& lines) {
+  // Line 1 always holds the scrambled credentials, empty ones too: one that fails its checksum is
+  // damage like a failed record line.
   const std::string header = Unscramble(lines.empty() ? std::string() : lines[0], GameCode);
+  int dropped = !lines.empty() && header == "XXX" ? 1 : 0;
   ScoreLists.OnlineUser = Field(header, "|", 1);
   ScoreLists.OnlinePassword = Field(header, "|", 2);
 
   ScoreLists.LocalScores.clear();
-  int dropped = 0;
   bool first = true;
   for (size_t i = 1; i < lines.size(); ++i) {
     // Lines of two characters or fewer cannot hold a scrambled record; they are dropped as they
@@ -83,14 +98,18 @@ void LoadScores() {
       return;
     }
     const int dropped = ScoresFromLines(lines);
-    if (dropped > 0) DebugLine("\tScore file: " + std::to_string(dropped) + " damaged lines dropped");
+    if (dropped > 0) {
+      DebugLine("\tScore file: " + std::to_string(dropped) + " damaged lines dropped");
+      KeepDamagedFile(path);
+    }
   }
   ScoreLists.FilePath = path;
 }
 
 bool SaveScores() {
   if (ScoreLists.FilePath.empty()) return false;
-  if (!WriteTextFileAtomic(ScoreLists.FilePath, ScoreFileLines())) {
+  // 0600 for a new file: line 1 holds the online credentials.
+  if (!WriteTextFileAtomic(ScoreLists.FilePath, ScoreFileLines(), 0600)) {
     DebugLine("\tCould not write the score file");
     return false;
   }

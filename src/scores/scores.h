@@ -60,6 +60,8 @@ void ResetScoresState();
 // Sits between the eight main fields and the thirty per-level values of a record line ("§" is 167).
 inline constexpr std::string_view ListSeparator{"]{=*\xA7?K31mY8^", 13};
 inline constexpr const char* ScoreFileName = "nuscores.dat";
+// A score file with lines that could not be read is copied to its name + this before it is rewritten.
+inline constexpr const char* DamagedCopySuffix = ".bad";
 
 // Stable merge sort ascending by Compare (newest first); safe whatever Compare answers.
 void SortScores(std::vector<std::shared_ptr<Scores>>& list);
@@ -102,12 +104,13 @@ std::string Unscramble(std::string_view text, std::string_view key);
 // (HexToInt and the key-explicit forms are in scores/scramble.h.)
 
 // ---- Score file -----------------------------------------------------------------------------------
-// Reads "nuscores.dat" from the working folder into the lists and names, the first time only.
+// Reads "nuscores.dat" from the working folder into the lists and names, the first time only. A file
+// with lines that cannot be read is first copied as it is to "nuscores.dat.bad" beside it.
 void LoadScores();
 // Writes the score file (sorting LocalScores first); false when it was not written.
 bool SaveScores();
 // The file's lines for the current state; sorts LocalScores.
 std::vector<std::string> ScoreFileLines();
 // Replaces LocalScores, the credentials and (from the first record) PlayerName with the lines'
-// content; returns how many record lines were dropped.
+// content; returns how many lines were dropped (a damaged line 1 of credentials counts too).
 int ScoresFromLines(const std::vector<std::string>& lines);

@@ -71,7 +71,7 @@ rm -f "$work/Files/Debug.txt"
 "$bin" --files "$work/Files" > "$work/out.txt" 2>&1 & pid=$!
 for _ in $(seq 1 300); do grep -q 'Finished Loading' "$work/Files/Debug.txt" 2>/dev/null && break; sleep 0.1; done
 grep -q 'damaged lines dropped' "$work/Files/Debug.txt" && fail "the score file had damaged lines"
-leftovers=$(find "$work/Files" -name '*.tmp')
+leftovers=$(find "$work/Files" -name '*.tmp*')
 [ -z "$leftovers" ] || fail "temporary files left behind: $leftovers"
 kill -TERM $pid; wait $pid; status=$?
 pid=

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <random>
@@ -122,16 +124,67 @@ TEST_F(ScoreFileTest, AShuffledFileLoadsNewestFirstWithTheNameOfItsFirstRecordLi
   EXPECT_EQ(ScoreLists.OnlinePassword, "");
 }
 
-// A run killed in the middle of a save leaves at most the half-written temporary copy; the next run
-// reads the whole file beside it and removes the copy.
+// A run killed in the middle of a save leaves at most its half-written temporary copy; the next run
+// reads the whole file beside it and removes the copy (of this version's writes and older ones').
 TEST_F(ScoreFileTest, AHalfWrittenCopyFromAKilledRunIsIgnoredAndRemoved) {
   const std::string tail = std::string(ListSeparator) + "0";
   WriteScoreFile("|", {"7|Kept|0|300|0|1|0|0" + tail});
-  WriteFile(TempFileFor(path()), "3F2A\r\n00");
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);  // the killed run's process id is gone
+  WriteFile(path() + ".tmp", "3F2A\r\n00");
+  WriteFile(path() + ".tmp." + std::to_string(child) + ".00ff00ff00ff00ff", "3F2A\r\n00");
   LoadScores();
   ASSERT_EQ(ScoreLists.LocalScores.size(), 1u);
   EXPECT_EQ(ScoreLists.LocalScores[0]->Name, "Kept");
-  EXPECT_FALSE(FileExists(TempFileFor(path())));
+  EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"Debug.txt", ScoreFileName}));
+}
+
+// Lines that cannot be read are gone from the next save, so the file as it was is kept beside it
+// first: once per damaged load, replacing an older copy, as private as the score file.
+TEST_F(ScoreFileTest, ADamagedFileIsKeptAsItWasBeforeItIsRewritten) {
+  WriteScoreFile("ann|pw", {"7|Ann|0|100|0|1|0|0", "8|Bob|0|200|0|1|0|0"});
+  std::string bytes = ReadFile(path());
+  bytes[bytes.find('\n') + 5] ^= 1;  // the first record line fails its checksum
+  WriteFile(path(), bytes);
+  LoadScores();
+  ASSERT_EQ(ScoreLists.LocalScores.size(), 1u);
+  EXPECT_EQ(ScoreLists.OnlineUser, "ann");
+  EXPECT_EQ(ReadFile(path() + DamagedCopySuffix), bytes);
+  struct stat st;
+  ASSERT_EQ(::stat((path() + DamagedCopySuffix).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 077, 0u);
+  const auto log = Log();
+  EXPECT_NE(std::find(log.begin(), log.end(), "\tScore file: the file as it was is kept in nuscores.dat.bad"),
+            log.end());
+  StoreFinishedGame(1, {}, 0);
+  EXPECT_NE(ReadFile(path()), bytes);
+  EXPECT_EQ(ReadFile(path() + DamagedCopySuffix), bytes);  // the save leaves the copy alone
+
+  // A damaged line 1 alone (the credentials) is damage too, and its copy replaces the older one; a
+  // whole file makes no copy.
+  for (const bool damaged : {true, false}) {
+    ::unlink((path() + DamagedCopySuffix).c_str());
+    if (damaged) WriteFile(path() + DamagedCopySuffix, "an older copy");
+    WriteScoreFile("ann|pw", {"7|Ann|0|100|0|1|0|0"});
+    bytes = ReadFile(path());
+    if (damaged) bytes[3] ^= 1;
+    WriteFile(path(), bytes);
+    Reload();
+    EXPECT_EQ(ScoreLists.LocalScores.size(), 1u);
+    EXPECT_EQ(FileExists(path() + DamagedCopySuffix), damaged);
+    if (damaged) {
+      EXPECT_EQ(ReadFile(path() + DamagedCopySuffix), bytes);
+    }
+  }
+}
+
+TEST_F(ScoreFileTest, ANewScoreFileIsPrivate) {
+  LoadScores();
+  StoreFinishedGame(1, {}, 0);
+  struct stat st;
+  ASSERT_EQ(::stat(path().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 077, 0u);  // line 1 holds the online credentials
 }
 
 TEST_F(ScoreFileTest, ADamagedFileLoadsWhatIsValidAndDropsTheRest) {
@@ -168,7 +221,7 @@ TEST_F(ScoreFileTest, ADamagedFileLoadsWhatIsValidAndDropsTheRest) {
   EXPECT_EQ(ScoreLists.LocalScores[2]->Score, 0);
   EXPECT_EQ(ScoreLists.LocalScores[2]->Name, "");
   const auto log = Log();
-  EXPECT_NE(std::find(log.begin(), log.end(), "\tScore file: 9 damaged lines dropped"), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), "\tScore file: 10 damaged lines dropped"), log.end());
 }
 
 TEST_F(ScoreFileTest, NumbersReadBackAsTheirAbsoluteValues) {
@@ -215,7 +268,7 @@ TEST_F(ScoreFileTest, AFinishedGameIsOnDiskAtOnce) {
   EXPECT_EQ(ScoreLists.LocalScores[0]->Score, 4200);
   EXPECT_EQ(ScoreLists.LocalScores[0]->Timestamp, 64667939696);
   EXPECT_EQ(ScoreLists.PlayerName, "Bob");
-  EXPECT_FALSE(FileExists(path() + ".tmp"));
+  EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"Debug.txt", ScoreFileName}));
 }
 
 TEST_F(ScoreFileTest, AFileNotYetReadIsNeverReplaced) {
@@ -231,9 +284,11 @@ TEST_F(ScoreFileTest, AFailedSaveLeavesTheOldFileWholeAndIsLogged) {
   WriteScoreFile("|", {"7|Ann|0|100|0|1|0|0"});
   const std::string bytes = ReadFile(path());
   LoadScores();
-  ::mkdir((path() + ".tmp").c_str(), 0755);  // the temporary file cannot be made, even by root
-  StoreFinishedGame(1, {}, 0);
-  EXPECT_FALSE(SaveScores());
+  {
+    FileSizeLimit full(static_cast<long>(bytes.size()));  // as on a full disk, for root too
+    StoreFinishedGame(1, {}, 0);
+    EXPECT_FALSE(SaveScores());
+  }
   EXPECT_EQ(ReadFile(path()), bytes);
   const auto log = Log();
   EXPECT_NE(std::find(log.begin(), log.end(), "\tCould not write the score file"), log.end());

@@ -30,6 +30,21 @@ class TempDir {
   std::string oldCwd_;
 };
 
+// While it lives, no file of this process may grow past limitBytes (writes past it fail, as on a
+// full disk, for root too); the limit before is restored when it goes.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(long limitBytes);
+  ~FileSizeLimit();
+
+ private:
+  unsigned long long oldSoft_;
+  void (*oldHandler_)(int);
+};
+
+// The names of the files in a folder, sorted ("." and ".." left out).
+std::vector<std::string> FolderEntries(const std::string& path);
+
 // True when an X display is available. Tests that need one call GTEST_SKIP otherwise, unless
 // VQ_REQUIRE_DISPLAY is set (the test script sets it), in which case they fail.
 bool HaveDisplay();
