@@ -121,6 +121,9 @@ inline constexpr int OnlineTableEntries = 30;
 
 // Replaces each of the characters * " ' - + & ? { } [ ] ~ # \ / : ; by "_".
 void FilterCredential(std::string& text);
+// The credentials as every request uses them: both filtered and trimmed of blanks at their ends
+// (the score file would drop those on the next start), the results kept in place of the typed ones.
+void CleanCredentials();
 // Scramble(OnlineUser + "|" + OnlinePassword, GameCode).
 std::string CredentialToken();
 // The current game variant's table: GameMode + 100 x Level + 1000 x GameFlags, in decimal.

@@ -56,7 +56,8 @@ int ScoresFromLines(const std::vector<std::string>& lines) {
 
 std::vector<std::string> ScoreFileLines() {
   std::vector<std::string> lines;
-  lines.push_back(Scramble(ScoreLists.OnlineUser + "|" + ScoreLists.OnlinePassword, GameCode));
+  // Trimmed as the next load would read them, so the file gives back what the requests sent.
+  lines.push_back(Scramble(Trim(ScoreLists.OnlineUser) + "|" + Trim(ScoreLists.OnlinePassword), GameCode));
   SortScores(ScoreLists.LocalScores);
   for (const auto& record : ScoreLists.LocalScores)  // records from online tables stay out
     if (record && record->GameMode >= 0) lines.push_back(Scramble(ScoreLine(*record), ""));
