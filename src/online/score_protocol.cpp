@@ -184,18 +184,8 @@ std::vector<std::shared_ptr<Scores>> ReadOnlineTable(std::string_view body) {
   std::vector<std::shared_ptr<Scores>> records;
   for (int j = 1; j <= OnlineTableEntries; ++j) {
     const std::string fields = Field(body, "\n", 2 * j - 1);
-    if (fields.find('|') == std::string::npos) continue;
-    const std::string perLevel = Field(body, "\n", 2 * j);
-    auto record = std::make_shared<Scores>();
-    record->Score = TextToLong(Field(fields, "|", 1));
-    record->Name = Trim(Field(fields, "|", 2));
-    record->Badges = AbsInt(TextToInt(Field(fields, "|", 3)));
-    record->Timestamp = TextToLong(Field(fields, "|", 4));
-    record->Level = AbsInt(TextToInt(Field(fields, "|", 5)));
-    record->GameMode = ~AbsInt(TextToInt(Field(fields, "|", 6)));  // -(value + 1), without overflow
-    record->GameFlags = AbsInt(TextToInt(Field(fields, "|", 7)));
-    record->Quit = AbsInt(TextToInt(Field(fields, "|", 8)));
-    for (int i = 1; i <= 30; ++i) record->Best[i] = AbsInt(TextToInt(Field(perLevel, "|", i)));
+    auto record = RecordFromFields(fields, Field(body, "\n", 2 * j), GameModeRule::Complemented);
+    if (!record) continue;
     records.push_back(std::move(record));
   }
   return records;
