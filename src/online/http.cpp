@@ -173,23 +173,69 @@ bool SendAll(int fd, std::string_view bytes, int64_t deadline) {
   return true;
 }
 
-enum class ReadEnd { Closed, Broken, TimedOut, TooLarge };
-
 // Reads until the server closes the connection, the connection breaks, the server falls silent
-// for ReadLimitMs, the request's deadline passes, or the reply outgrows ReplyLimitBytes.
-ReadEnd ReceiveAll(int fd, std::string& bytes, int64_t deadline) {
+// for ReadLimitMs, the request's deadline passes, or the reader refuses a reply that outgrew its limit.
+ReplyEnd ReceiveAll(int fd, ReplyReader& reader, int64_t deadline) {
   char buffer[16384];
   for (;;) {
-    if (WaitFor(fd, POLLIN, std::min(deadline, SteadyMs() + Online.ReadLimitMs)) == 0) return ReadEnd::TimedOut;
+    if (WaitFor(fd, POLLIN, std::min(deadline, SteadyMs() + Online.ReadLimitMs)) == 0) return ReplyEnd::TimedOut;
     const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-    if (n == 0) return ReadEnd::Closed;
+    if (n == 0) return ReplyEnd::Closed;
     if (n < 0) {
       if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-      return ReadEnd::Broken;
+      return ReplyEnd::Broken;
     }
-    if (bytes.size() + static_cast<size_t>(n) > Online.ReplyLimitBytes) return ReadEnd::TooLarge;
-    bytes.append(buffer, static_cast<size_t>(n));
+    // A refused reply stays refused whatever follows: no need to read on.
+    if (!reader.Take(std::string_view(buffer, static_cast<size_t>(n)))) return ReplyEnd::Closed;
   }
+}
+
+// ---- Reply checks ---------------------------------------------------------------------------------
+// The reply's lines as the reply text splits them: a line ends at LF or at a zero byte; CR does
+// not count. Calls line(text, end) for each, end being the offset just past its line end, until
+// line returns false. A last line without an ending is passed too, with end = bytes.size().
+template <typename LineFn>
+void ForEachLine(std::string_view bytes, LineFn line) {
+  std::string text;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (c == '\n' || c == '\0') {
+      if (!line(text, i + 1)) return;
+      text.clear();
+    } else if (c != '\r') {
+      text.push_back(c);
+    }
+  }
+  if (!text.empty()) line(text, bytes.size());
+}
+
+// The status code of a status line "HTTP/<version> <code> <text>", or 0 when the line is none.
+int StatusCode(std::string_view line) {
+  if (line.substr(0, 5) != "HTTP/") return 0;
+  size_t at = line.find(' ');
+  if (at == std::string_view::npos) return 0;
+  while (at < line.size() && line[at] == ' ') ++at;
+  int code = 0;
+  for (int k = 0; k < 3; ++k, ++at) {
+    if (at >= line.size() || line[at] < '0' || line[at] > '9') return 0;
+    code = code * 10 + (line[at] - '0');
+  }
+  return at < line.size() && line[at] != ' ' ? 0 : code;
+}
+
+// The value of a "Content-Length:" header line, or -1 when the line is another header or the value
+// is not a plain decimal number. Large values saturate (no reply reaches them).
+int64_t ContentLength(std::string_view line) {
+  constexpr std::string_view name = "Content-Length:";
+  if (!StartsWithNoCase(line, name)) return -1;
+  const std::string value = Trim(line.substr(name.size()));
+  if (value.empty()) return -1;
+  int64_t length = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') return -1;
+    length = std::min<int64_t>(length * 10 + (c - '0'), int64_t{1} << 40);
+  }
+  return length;
 }
 
 // The hex digit's value, or -1.
@@ -229,20 +275,16 @@ int Thttp::Open(const std::string& hostName, int autoCloseAfter) {
 
 std::string Thttp::Exchange(const std::string& request) {
   if (sock < 0) return "";
-  std::string bytes;
   // A server may answer and close before it has taken the whole request: what it sent still counts.
   if (!SendAll(sock, request, deadline_))
     DebugLine("\tScore server " + ServerName(host) + ": the request could not be sent whole");
-  const ReadEnd end = ReceiveAll(sock, bytes, deadline_);
-  if (end == ReadEnd::TimedOut) DebugLine("\tScore server " + ServerName(host) + ": no reply in time");
-  if (end == ReadEnd::TooLarge) {
-    DebugLine("\tScore server " + ServerName(host) + ": reply over " + std::to_string(Online.ReplyLimitBytes) +
-              " bytes refused");
-    bytes.clear();
-  }
+  ReplyReader reader(Online.ReplyLimitBytes);
+  const ReplyEnd end = ReceiveAll(sock, reader, deadline_);
   if (autoClose != 0) Close();
-  // A connection that broke or went silent ends the reply where it stopped.
-  return ReplyText(bytes);
+  std::string failure;
+  std::string reply = reader.Finish(end, failure);
+  if (!failure.empty()) DebugLine("\tScore server " + ServerName(host) + ": " + failure);
+  return reply;
 }
 
 // The request is one text line: its own line breaks are lone LFs, and the line ends with CR LF.
@@ -312,4 +354,61 @@ std::string ReplyText(std::string_view bytes) {
   // Every line read gets an LF; the last one is taken off again.
   if (!out.empty() && out.back() == '\n') out.pop_back();
   return out;
+}
+
+// ---- ReplyReader ----------------------------------------------------------------------------------
+bool ReplyReader::Take(std::string_view piece) {
+  if (tooLarge_) return false;
+  if (bytes_.size() + piece.size() > limit_) {
+    tooLarge_ = true;
+    std::string().swap(bytes_);
+    return false;
+  }
+  bytes_.append(piece);
+  return true;
+}
+
+std::string ReplyReader::Finish(ReplyEnd end, std::string& failure) const {
+  failure.clear();
+  if (tooLarge_) {
+    failure = "reply over " + std::to_string(limit_) + " bytes refused";
+    return "";
+  }
+  if (end == ReplyEnd::TimedOut) {
+    failure = bytes_.empty() ? "no reply in time" : "reply cut off, no more bytes in time";
+    return "";
+  }
+  if (end == ReplyEnd::Broken) {
+    failure = "the connection broke before the reply was complete";
+    return "";
+  }
+  // The status line, the headers up to the first empty line, and where the body starts.
+  int status = 0;
+  int64_t promised = -1;
+  size_t bodyStart = bytes_.size();
+  bool first = true;
+  ForEachLine(bytes_, [&](const std::string& line, size_t next) {
+    if (first) {
+      first = false;
+      status = StatusCode(line);
+      if (line.empty()) bodyStart = next;
+      return !line.empty();
+    }
+    if (line.empty()) {
+      bodyStart = next;
+      return false;
+    }
+    if (promised < 0) promised = ContentLength(line);
+    return true;
+  });
+  if (status >= 500 && status <= 599) {
+    failure = "server error " + std::to_string(status);
+    return "";
+  }
+  const int64_t body = static_cast<int64_t>(bytes_.size() - bodyStart);
+  if (promised > body) {
+    failure = "reply cut short, " + std::to_string(body) + " of " + std::to_string(promised) + " body bytes";
+    return "";
+  }
+  return ReplyText(bytes_);
 }

@@ -3,8 +3,10 @@
 //
 // Requests run on the calling thread and wait for the server, but never for long: resolving the
 // name, connecting and each wait for reply bytes have time limits, the whole request has one more,
-// and a reply larger than ReplyLimitBytes is refused. While a request waits, WhileWaiting runs
-// every WaitSliceMs so the window keeps answering the window system; nothing is drawn meanwhile.
+// and a reply larger than ReplyLimitBytes is refused. A reply cut off (by a time limit, a broken
+// connection or a body shorter than its Content-Length) and a server error (status 5xx) count as
+// no reply at all, the same as a server that cannot be reached. While a request waits, WhileWaiting
+// runs every WaitSliceMs so the window keeps answering the window system; nothing is drawn meanwhile.
 //
 // The title screen's online page drives the protocol: Login() when the Login button is clicked,
 // then RemoveOnlineTable() (request state 1) and RefreshOnlineTable() (request state 2) for each
@@ -62,7 +64,8 @@ struct Thttp {
   // Resolves host and connects; 1 on success, 0 on failure (nothing is sent then).
   int Open(const std::string& host, int autoClose);
   // "GET /" + url: the whole reply (status line, headers, blank line, body) as lines joined by LF,
-  // CR dropped, no final LF; "" for no reply or a reply over the size limit.
+  // CR dropped, no final LF; "" for no reply, and for a reply that does not count (see ReplyReader:
+  // cut off, over the size limit, or a server error).
   std::string Get(const std::string& url);
   // The same for a form POST of keys and values (pairs up to the shorter list).
   std::string Post(const std::string& url, const std::vector<std::string>& keys,
@@ -83,6 +86,34 @@ struct Thttp {
 // lines are joined by LF and the final LF is removed.
 std::string ReplyText(std::string_view bytes);
 
+// How the reading of a reply stopped.
+enum class ReplyEnd {
+  Closed,    // the server closed the connection in order: the one normal end of an HTTP/1.0 reply
+  Broken,    // the connection broke (reset, or another error of the socket)
+  TimedOut,  // the server fell silent for too long, or the request's time ran out
+};
+
+// The bytes of one reply as they arrive, in pieces of any size, and the verdict on them at the end.
+// A reply counts only when the server closed the connection in order, within the size limit, with a
+// status below 500 and a body no shorter than its Content-Length. Anything else is no reply at all,
+// exactly as from a server that cannot be reached: a cut table must not pass for a shorter one, nor
+// an error page for an empty one.
+class ReplyReader {
+ public:
+  explicit ReplyReader(size_t limitBytes) : limit_(limitBytes) {}
+  // Adds the next piece; false once the reply has outgrown the limit (what came is dropped then,
+  // and so is every later piece).
+  bool Take(std::string_view piece);
+  // The reply text (as ReplyText gives it) when the reply counts; otherwise "" and, in failure,
+  // the reason in a few words for the log. failure is left empty for a reply that counts.
+  std::string Finish(ReplyEnd end, std::string& failure) const;
+
+ private:
+  std::string bytes_;
+  size_t limit_;
+  bool tooLarge_ = false;
+};
+
 // ---- Score server protocol -----------------------------------------------------------------------
 inline constexpr int CredentialMinLength = 4;  // for each of the user name and the password
 inline constexpr int MotdMaxLines = 19;
@@ -90,6 +121,9 @@ inline constexpr int OnlineTableEntries = 30;
 
 // Replaces each of the characters * " ' - + & ? { } [ ] ~ # \ / : ; by "_".
 void FilterCredential(std::string& text);
+// The credentials as every request uses them: both filtered and trimmed of blanks at their ends
+// (the score file would drop those on the next start), the results kept in place of the typed ones.
+void CleanCredentials();
 // Scramble(OnlineUser + "|" + OnlinePassword, GameCode).
 std::string CredentialToken();
 // The current game variant's table: GameMode + 100 x Level + 1000 x GameFlags, in decimal.

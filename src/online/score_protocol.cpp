@@ -6,12 +6,6 @@
 
 namespace {
 
-// The credentials as every request uses them: filtered, the filtered values kept.
-void FilterCredentials() {
-  FilterCredential(ScoreLists.OnlineUser);
-  FilterCredential(ScoreLists.OnlinePassword);
-}
-
 bool CredentialsTooShort() {
   return ScoreLists.OnlineUser.size() < CredentialMinLength || ScoreLists.OnlinePassword.size() < CredentialMinLength;
 }
@@ -38,6 +32,13 @@ void FilterCredential(std::string& text) {
     if (replaced.find(c) != std::string_view::npos) c = '_';
 }
 
+void CleanCredentials() {
+  for (std::string* text : {&ScoreLists.OnlineUser, &ScoreLists.OnlinePassword}) {
+    FilterCredential(*text);
+    *text = Trim(*text);
+  }
+}
+
 std::string CredentialToken() {
   return Scramble(ScoreLists.OnlineUser + "|" + ScoreLists.OnlinePassword, GameCode);
 }
@@ -51,19 +52,19 @@ std::string UploadLine(const Scores& record) {
 }
 
 std::string LoginRequest(const std::string& input) {
-  FilterCredentials();
+  CleanCredentials();
   if (CredentialsTooShort()) return "WRONG PASSWORD";
   return ReplyBody(SendRequest("/enscore/login.php?week=" + std::to_string(WeekNumber) + "&input=" + input));
 }
 
 std::string SubmitScore(const std::string& input) {
-  FilterCredentials();
+  CleanCredentials();
   if (CredentialsTooShort()) return "WRONG PASSWORD";
   return ReplyBody(SendRequest("/enscore/scores.php?Week=" + std::to_string(WeekNumber) + "&Input=" + input));
 }
 
 std::string FetchTable(const std::string& id) {
-  FilterCredentials();
+  CleanCredentials();
   return ReplyBody(SendRequest(TableTarget(id)));
 }
 
@@ -84,7 +85,7 @@ std::string ReplyBody(std::string_view reply) {
 
 // ---- Login -----------------------------------------------------------------------------------------
 LoginResult Login() {
-  FilterCredentials();  // before the parameter is made, so the request carries the filtered names
+  CleanCredentials();  // before the parameter is made, so the request carries the cleaned names
   const std::string& user = ScoreLists.OnlineUser;
   const std::string body = LoginRequest(Scramble(user + "|" + CredentialToken(), ""));
   LoginResult result;
@@ -130,14 +131,14 @@ void RemoveOnlineTable() {
 }
 
 void UploadScore(const Scores& record) {
-  FilterCredentials();
+  CleanCredentials();
   SubmitScore(Scramble(ScoreLists.OnlineUser + "|" + CredentialToken() + "|" + UploadLine(record), ""));
 }
 
 TableRefresh RefreshOnlineTable() {
   TableRefresh result;
   const std::string id = TableId();
-  FilterCredentials();
+  CleanCredentials();
   const std::string reply = SendRequest(TableTarget(id));
   result.Reached = !reply.empty();
   const std::string body = ReplyBody(reply);
@@ -183,18 +184,8 @@ std::vector<std::shared_ptr<Scores>> ReadOnlineTable(std::string_view body) {
   std::vector<std::shared_ptr<Scores>> records;
   for (int j = 1; j <= OnlineTableEntries; ++j) {
     const std::string fields = Field(body, "\n", 2 * j - 1);
-    if (fields.find('|') == std::string::npos) continue;
-    const std::string perLevel = Field(body, "\n", 2 * j);
-    auto record = std::make_shared<Scores>();
-    record->Score = TextToLong(Field(fields, "|", 1));
-    record->Name = Trim(Field(fields, "|", 2));
-    record->Badges = AbsInt(TextToInt(Field(fields, "|", 3)));
-    record->Timestamp = TextToLong(Field(fields, "|", 4));
-    record->Level = AbsInt(TextToInt(Field(fields, "|", 5)));
-    record->GameMode = ~AbsInt(TextToInt(Field(fields, "|", 6)));  // -(value + 1), without overflow
-    record->GameFlags = AbsInt(TextToInt(Field(fields, "|", 7)));
-    record->Quit = AbsInt(TextToInt(Field(fields, "|", 8)));
-    for (int i = 1; i <= 30; ++i) record->Best[i] = AbsInt(TextToInt(Field(perLevel, "|", i)));
+    auto record = RecordFromFields(fields, Field(body, "\n", 2 * j), GameModeRule::Complemented);
+    if (!record) continue;
     records.push_back(std::move(record));
   }
   return records;

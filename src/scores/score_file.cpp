@@ -8,21 +8,7 @@ namespace {
 // The record of one unscrambled line, or null when the line holds none (no "|" before the
 // separator: a failed checksum reads "XXX").
 std::shared_ptr<Scores> RecordFromLine(const std::string& line) {
-  const std::string main = Field(line, ListSeparator, 1);
-  if (main.find('|') == std::string::npos) return nullptr;
-  const std::string perLevel = Field(line, ListSeparator, 2);
-  auto record = std::make_shared<Scores>();
-  // A missing field reads "-+-", which converts to 0.
-  record->Score = TextToLong(Field(main, "|", 1));
-  record->Name = Trim(Field(main, "|", 2));
-  record->Badges = AbsInt(TextToInt(Field(main, "|", 3)));
-  record->Timestamp = TextToLong(Field(main, "|", 4));
-  record->Level = AbsInt(TextToInt(Field(main, "|", 5)));
-  record->GameMode = AbsInt(TextToInt(Field(main, "|", 6)));
-  record->GameFlags = AbsInt(TextToInt(Field(main, "|", 7)));
-  record->Quit = AbsInt(TextToInt(Field(main, "|", 8)));
-  for (int i = 1; i <= 30; ++i) record->Best[i] = AbsInt(TextToInt(Field(perLevel, "|", i)));
-  return record;
+  return RecordFromFields(Field(line, ListSeparator, 1), Field(line, ListSeparator, 2), GameModeRule::Absolute);
 }
 
 // The next save rewrites the file without the lines that could not be read, so the file as it was
@@ -71,7 +57,8 @@ int ScoresFromLines(const std::vector<std::string>& lines) {
 
 std::vector<std::string> ScoreFileLines() {
   std::vector<std::string> lines;
-  lines.push_back(Scramble(ScoreLists.OnlineUser + "|" + ScoreLists.OnlinePassword, GameCode));
+  // Trimmed as the next load would read them, so the file gives back what the requests sent.
+  lines.push_back(Scramble(Trim(ScoreLists.OnlineUser) + "|" + Trim(ScoreLists.OnlinePassword), GameCode));
   SortScores(ScoreLists.LocalScores);
   for (const auto& record : ScoreLists.LocalScores)  // records from online tables stay out
     if (record && record->GameMode >= 0) lines.push_back(Scramble(ScoreLine(*record), ""));

@@ -44,6 +44,23 @@ void SortScores(std::vector<std::shared_ptr<Scores>>& list) {
   if (from != &list) list.swap(buffer);
 }
 
+std::shared_ptr<Scores> RecordFromFields(std::string_view main, std::string_view perLevel, GameModeRule rule) {
+  if (main.find('|') == std::string_view::npos) return nullptr;
+  auto record = std::make_shared<Scores>();
+  // A missing field reads "-+-", which converts to 0.
+  record->Score = TextToLong(Field(main, "|", 1));
+  record->Name = Trim(Field(main, "|", 2));
+  record->Badges = AbsInt(TextToInt(Field(main, "|", 3)));
+  record->Timestamp = TextToLong(Field(main, "|", 4));
+  record->Level = AbsInt(TextToInt(Field(main, "|", 5)));
+  const int32_t mode = AbsInt(TextToInt(Field(main, "|", 6)));
+  record->GameMode = rule == GameModeRule::Complemented ? ~mode : mode;  // -(mode + 1), without overflow
+  record->GameFlags = AbsInt(TextToInt(Field(main, "|", 7)));
+  record->Quit = AbsInt(TextToInt(Field(main, "|", 8)));
+  for (int i = 1; i <= 30; ++i) record->Best[i] = AbsInt(TextToInt(Field(perLevel, "|", i)));
+  return record;
+}
+
 std::string ScoreLine(const Scores& record, std::string_view separator) {
   std::string line = std::to_string(record.Score) + "|" + StorableName(record.Name) + "|" +
                      std::to_string(record.Badges) + "|" + std::to_string(record.Timestamp) + "|" +

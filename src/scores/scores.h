@@ -67,6 +67,13 @@ inline constexpr const char* DamagedCopySuffix = ".bad";
 void SortScores(std::vector<std::shared_ptr<Scores>>& list);
 // Score|Name|Badges|Timestamp|Level|GameMode|GameFlags|Quit, separator, Best[1]|...|Best[30].
 std::string ScoreLine(const Scores& record, std::string_view separator = ListSeparator);
+// How a record text's game mode is kept: the score file keeps its absolute value; an online table
+// its complement, -(absolute value + 1), which keeps online records out of every local filter.
+enum class GameModeRule { Absolute, Complemented };
+// The record of a record text: main the eight fields of ScoreLine joined by "|", perLevel the thirty
+// per-level values; null when main holds no "|". Missing numbers read 0; all but Score and
+// Timestamp lose their sign; the name is trimmed.
+std::shared_ptr<Scores> RecordFromFields(std::string_view main, std::string_view perLevel, GameModeRule rule);
 // True for a character name entry may add to a name: codes 32 to 255 except "|".
 bool IsNameChar(int code);
 // The name as a record stores it: without "|" or ListSeparator, blanks trimmed from both ends.

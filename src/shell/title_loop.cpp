@@ -44,7 +44,8 @@ void TitleLoop() {
     ResetDraw();
     DrawMenuBackground();
     // The characters the score server never accepts become "_" in both credentials, the same
-    // replacement every request makes.
+    // replacement every request makes. (Blanks at their ends go when a field lets go of the
+    // keyboard, not here: a blank typed last may be the middle of the name.)
     FilterCredential(ScoreLists.OnlineUser);
     FilterCredential(ScoreLists.OnlinePassword);
     if (Shell.SlideIn < 32) ++Shell.SlideIn;

@@ -101,9 +101,11 @@ bool PointerInField(const Panel& p, int field) {
 std::string& FieldText(int field) { return field == 1 ? ScoreLists.OnlineUser : ScoreLists.OnlinePassword; }
 
 // Gives the keyboard to a field (1 user name, 2 password) or to nobody (0), with a click of sound.
-// The Enter or click that takes focus away must be let go before it can start a game.
+// The Enter or click that takes focus away must be let go before it can start a game. The field let
+// go of loses the blanks at its ends (blanks inside stay): they would not survive a restart.
 void SetFieldFocus(int focus) {
   if (focus == Shell.FieldFocus) return;
+  if (Shell.FieldFocus != 0) FieldText(Shell.FieldFocus) = Trim(FieldText(Shell.FieldFocus));
   if (focus == 0) Shell.StartLatch = true;
   Shell.FieldFocus = focus;
   PlaySfx(99, 1, 1, 0);

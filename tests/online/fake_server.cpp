@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 FakeServer::FakeServer(Handler handler) : handler_(std::move(handler)) {
@@ -30,6 +31,27 @@ std::vector<std::string> FakeServer::requests() {
 
 FakeServer::Handler FakeServer::Answer(std::string bytes) {
   return [bytes](int fd, const std::string&) { WriteAll(fd, bytes); };
+}
+
+FakeServer::Handler FakeServer::Stall(std::string bytes) {
+  return [bytes](int fd, const std::string&) {
+    if (!WriteAll(fd, bytes)) return;
+    // Until the client closes its end (a guard of 10 s in case it never does).
+    timeval limit{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    char c;
+    while (::recv(fd, &c, 1, 0) > 0) {
+    }
+  };
+}
+
+FakeServer::Handler FakeServer::Reset(std::string bytes) {
+  return [bytes](int fd, const std::string&) {
+    WriteAll(fd, bytes);
+    // A zero linger time makes the close that follows a reset.
+    linger abort{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+  };
 }
 
 std::string FakeServer::Ok(const std::string& body) {

@@ -24,6 +24,11 @@ class FakeServer {
 
   // A handler that answers every request with the same bytes.
   static Handler Answer(std::string bytes);
+  // A handler that sends the bytes and then keeps the connection open, silent, until the client
+  // goes: the reply is cut off by the client's time limit.
+  static Handler Stall(std::string bytes);
+  // A handler that sends the bytes and then resets the connection instead of closing it.
+  static Handler Reset(std::string bytes);
   // An ordinary reply around a body: status line and one header, CR LF line ends.
   static std::string Ok(const std::string& body);
   // Writes all bytes; false once the client has gone.

@@ -9,6 +9,7 @@
 
 #include "fake_server.h"
 #include "input/input.h"
+#include "core/core.h"
 #include "online/online.h"
 #include "support/test_support.h"
 
@@ -89,6 +90,59 @@ TEST_F(HttpTest, RepliesComeBackAsLinesJoinedByLf) {
     ASSERT_EQ(http.Open("127.0.0.1", 1), 1);
     EXPECT_EQ(http.Get("/x"), c.got) << "over the wire";
   }
+}
+
+// A reply counts only when the server ends it by closing the connection in order, with every byte
+// its Content-Length promised and a status below 500; anything else is no reply at all, as from a
+// server that cannot be reached, and leaves one line in the log.
+TEST_F(HttpTest, ACutOrFailedReplyIsNoReply) {
+  TempDir dir;
+  const std::string table = "1|Ann|0|5|0|1|0|0\n1|2|3\n12345|Bob|0|6|0|1|0|0\n0|0";
+  const std::string page = "<html><head><title>404 Not Found</title></head></html>";
+  const std::string cutTable = table.substr(0, table.find("12345") + 2);  // ends in "12"
+  const std::string length = "\r\nContent-Length: ";
+  struct Case {
+    std::string what;
+    FakeServer::Handler handler;
+    std::string got;     // "" for no reply
+    std::string logged;  // after "\tScore server 127.0.0.1:PORT: "; "" for nothing logged
+  };
+  const Case cases[] = {
+      {"complete, with its length", FakeServer::Answer("HTTP/1.0 200 OK" + length + "49\r\n\r\n" + table),
+       "HTTP/1.0 200 OK\nContent-Length: 49\n\n" + table, ""},
+      {"complete, no length", FakeServer::Answer(FakeServer::Ok(table)),
+       "HTTP/1.0 200 OK\nContent-Type: text/plain\n\n" + table, ""},
+      {"missing table page", FakeServer::Answer("HTTP/1.0 404 Not Found\r\ncontent-length:  54 \r\n\r\n" + page),
+       "HTTP/1.0 404 Not Found\ncontent-length:  54 \n\n" + page, ""},
+      {"cut mid-line, then silence", FakeServer::Stall(FakeServer::Ok(cutTable)), "",
+       "reply cut off, no more bytes in time"},
+      {"silence from the start", FakeServer::Stall(""), "", "no reply in time"},
+      {"body shorter than its length", FakeServer::Answer("HTTP/1.0 200 OK" + length + "50\r\n\r\n" + table), "",
+       "reply cut short, 49 of 50 body bytes"},
+      {"cut inside the headers", FakeServer::Answer("HTTP/1.0 200 OK" + length + "49\r\nServer: x"), "",
+       "reply cut short, 0 of 49 body bytes"},
+      {"500 page", FakeServer::Answer("HTTP/1.0 500 Internal Server Error\r\n\r\nInternal error"), "",
+       "server error 500"},
+      {"503 page", FakeServer::Answer("HTTP/1.1 503 Service Unavailable" + length + "4\r\n\r\nBusy"), "",
+       "server error 503"},
+      {"reset mid-body", FakeServer::Reset(FakeServer::Ok(cutTable)), "",
+       "the connection broke before the reply was complete"},
+  };
+  for (const Case& c : cases) {
+    FakeServer server(c.handler);
+    Online.ServerPort = server.port();
+    ASSERT_TRUE(OpenDebugLog(dir.file("Debug.txt")));  // a fresh log for each case (every line is flushed)
+    Thttp http;
+    ASSERT_EQ(http.Open("127.0.0.1", 1), 1) << c.what;
+    EXPECT_EQ(http.Get("/x"), c.got) << c.what;
+    std::vector<std::string> logged;
+    for (const std::string& line : ReadLines(dir.file("Debug.txt")))
+      if (line.rfind("\tScore server ", 0) == 0) logged.push_back(line);
+    const std::string prefix = "\tScore server 127.0.0.1:" + std::to_string(server.port()) + ": ";
+    EXPECT_EQ(logged, c.logged.empty() ? std::vector<std::string>{} : std::vector<std::string>{prefix + c.logged})
+        << c.what;
+  }
+  CloseDebugLog();
 }
 
 TEST_F(HttpTest, ServersThatFailGiveNothingWithinTheTimeLimit) {

@@ -39,13 +39,15 @@ std::string Table(int count, int64_t first, int64_t step = 1) {
   return body;
 }
 
-std::shared_ptr<Scores> Record(int64_t score, int32_t mode, int64_t timestamp, int32_t level = 0) {
+std::shared_ptr<Scores> Record(int64_t score, int32_t mode, int64_t timestamp, int32_t level = 0,
+                               int32_t flags = 0) {
   auto r = std::make_shared<Scores>();
   r->Score = score;
   r->Name = "Local";
   r->GameMode = mode;
   r->Timestamp = timestamp;
   r->Level = level;
+  r->GameFlags = flags;
   r->Best[30] = 1;
   return r;
 }
@@ -67,10 +69,14 @@ class ScoreProtocolTest : public ::testing::Test {
 
   // A server that answers logins with loginBody, tables with tableReply (a whole reply) and uploads with "OK".
   void Serve(const std::string& loginBody, const std::string& tableReply = FakeServer::Ok("")) {
-    server = std::make_unique<FakeServer>([=](int fd, const std::string& request) {
+    Serve(loginBody, FakeServer::Answer(tableReply));
+  }
+  // The same with the table's answer made by a handler (at tablePath).
+  void Serve(const std::string& loginBody, FakeServer::Handler table) {
+    server = std::make_unique<FakeServer>([=, this](int fd, const std::string& request) {
       const std::string target = Target(request);
       if (target.rfind(LoginPrefix, 0) == 0) FakeServer::WriteAll(fd, FakeServer::Ok(loginBody));
-      else if (target == TablePath) FakeServer::WriteAll(fd, tableReply);
+      else if (target == tablePath) table(fd, request);
       else if (target.rfind(UploadPrefix, 0) == 0) FakeServer::WriteAll(fd, FakeServer::Ok("OK"));
     });
     Online.ServerPort = server->port();
@@ -89,6 +95,7 @@ class ScoreProtocolTest : public ::testing::Test {
     return out;
   }
 
+  std::string tablePath = TablePath;
   std::unique_ptr<FakeServer> server;
 };
 
@@ -298,4 +305,107 @@ TEST_F(ScoreProtocolTest, OnlineRecordsNeverReachTheScoreFile) {
   EXPECT_EQ(ScoreLists.LocalScores[0]->Score, 300);
   EXPECT_EQ(ScoreLists.LocalScores[1]->Score, 700);
   EXPECT_EQ(ScoreLists.OnlineUser, "tester");
+}
+
+// A table that does not arrive whole, and a server's error page, are no table: nothing is read from
+// them and the local best is not offered as if the table were empty. A whole table and the page of
+// a missing table keep their meaning.
+TEST_F(ScoreProtocolTest, ACutOrFailedTableIsNoTable) {
+  Online.ReadLimitMs = 300;  // the cut-off table waits out this much silence
+  const std::string table = Table(2, 12344);  // the last entry: 12345|P1|0|2|0|1|0|0
+  const std::string cut = FakeServer::Ok(table.substr(0, table.rfind("|0|2|")));  // ends in "12345|P1"
+  const std::string length = "Content-Length: " + std::to_string(table.size());
+  struct Case {
+    std::string what;
+    FakeServer::Handler table;
+    bool reached, missing;
+    size_t entries;
+    bool uploaded;
+  };
+  const Case cases[] = {
+      {"whole table", FakeServer::Answer("HTTP/1.0 200 OK\r\n" + length + "\r\n\r\n" + table), true, false, 2, true},
+      {"missing table page", FakeServer::Answer("HTTP/1.0 404 Not Found\r\n\r\n" + MissingPage), true, true, 0, true},
+      {"cut mid-line, then silence", FakeServer::Stall(cut), false, false, 0, false},
+      {"shorter than its length", FakeServer::Answer("HTTP/1.0 200 OK\r\n" + length + "0\r\n\r\n" + table), false,
+       false, 0, false},
+      {"500 page", FakeServer::Answer("HTTP/1.0 500 Internal Server Error\r\n\r\n" + MissingPage), false, false, 0, false},
+      {"503 page", FakeServer::Answer("HTTP/1.0 503 Service Unavailable\r\n\r\nbusy"), false, false, 0, false},
+      {"reset mid-body", FakeServer::Reset(cut), false, false, 0, false},
+  };
+  for (const Case& c : cases) {
+    Serve("", c.table);
+    ScoreLists.OnlineScores.clear();
+    ScoreLists.LocalBest = Record(10, 1, 77);
+    const TableRefresh refresh = RefreshOnlineTable();
+    EXPECT_EQ(refresh.Reached, c.reached) << c.what;
+    EXPECT_EQ(refresh.MissingTable, c.missing) << c.what;
+    EXPECT_EQ(refresh.Entries, static_cast<int>(c.entries)) << c.what;
+    EXPECT_EQ(ScoreLists.OnlineScores.size(), c.entries) << c.what;
+    if (c.entries == 2 && ScoreLists.OnlineScores.size() == 2) {
+      EXPECT_EQ(ScoreLists.OnlineScores[0]->Score, 12345) << "the newest entry, read whole";
+    }
+    EXPECT_EQ(refresh.Uploaded, c.uploaded) << c.what;
+    EXPECT_EQ(Uploads().size(), c.uploaded ? 1u : 0u) << c.what;
+  }
+}
+
+// A variant with a level and flags has its own table: the request names its id, and a refresh
+// replaces that variant's online records only.
+TEST_F(ScoreProtocolTest, AVariantWithLevelAndFlagsHasATableOfItsOwn) {
+  Core.Difficulty = 2;
+  Core.Level = 3;
+  Core.GameFlags = 4;
+  EXPECT_EQ(TableId(), "4302");
+  tablePath = "/enscore/tables/278/4302.txt";
+  Serve("", FakeServer::Ok("700|Ann|0|9|3|2|4|0\n0\n800|Bob|0|8|3|2|4|0\n0"));
+  auto& online = ScoreLists.OnlineScores;
+  online = {Record(1, ~2, 1, 3, 4), Record(2, ~2, 2, 0, 4), Record(3, ~2, 3, 3, 0),
+            Record(4, ~1, 4, 3, 4), Record(5, ~2, 5, 4, 3), Record(6, ~2, 6, 3, 4)};
+  RemoveOnlineTable();
+  std::vector<int64_t> kept;
+  for (const auto& r : online) kept.push_back(r->Score);
+  EXPECT_EQ(kept, (std::vector<int64_t>{2, 3, 4, 5}));
+
+  RefreshOnlineTable();
+  EXPECT_EQ(Targets().front(), tablePath);
+  std::vector<int64_t> variant;
+  for (const auto& r : online)
+    if (r->GameMode == ~2 && r->Level == 3 && r->GameFlags == 4) variant.push_back(r->Score);
+  EXPECT_EQ(variant, (std::vector<int64_t>{700, 800}));  // newest first
+  EXPECT_EQ(online.size(), 6u);
+}
+
+// Blanks at either end of a typed name or password do not count: the login sends the trimmed
+// names, and the score file gives back, after a restart, exactly the credentials that were sent.
+TEST_F(ScoreProtocolTest, CredentialsAreTrimmedBeforeTheyAreSentOrSaved) {
+  TempDir dir;
+  ASSERT_TRUE(ChangeDir(dir.path()));
+  LoadScores();  // no file yet: saving allowed
+  Serve("Welcome!|Hi");
+  ScoreLists.OnlineUser = " anne ";
+  ScoreLists.OnlinePassword = "  pass word\t";
+  ASSERT_TRUE(Login().LoggedIn);
+  EXPECT_EQ(ScoreLists.OnlineUser, "anne");
+  EXPECT_EQ(ScoreLists.OnlinePassword, "pass word");
+  ASSERT_EQ(Targets().size(), 1u);
+  const std::string sent = Unscramble(Targets()[0].substr(LoginPrefix.size()), "");
+  EXPECT_EQ(sent, "anne|" + Scramble("anne|pass word", GameCode));
+
+  ASSERT_TRUE(SaveScores());
+  ResetScoresState();
+  LoadScores();
+  EXPECT_EQ(ScoreLists.OnlineUser, "anne");
+  EXPECT_EQ(ScoreLists.OnlinePassword, "pass word");
+  ASSERT_TRUE(Login().LoggedIn);
+  ASSERT_EQ(Targets().size(), 2u);
+  EXPECT_EQ(Targets()[1], Targets()[0]) << "the same account after the restart";
+
+  // Names still as typed when the program closes are saved trimmed too.
+  ScoreLists.OnlineUser = "bob ";  // blanks inside the line the file keeps
+  ScoreLists.OnlinePassword = " word";
+  ASSERT_TRUE(SaveScores());
+  ResetScoresState();
+  LoadScores();
+  EXPECT_EQ(ScoreLists.OnlineUser, "bob");
+  EXPECT_EQ(ScoreLists.OnlinePassword, "word");
 }

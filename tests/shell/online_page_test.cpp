@@ -279,6 +279,22 @@ TEST_F(OnlinePageTest, TheFieldsTakeTheKeyboardByClickAndPassItOnByTabDownUpAndE
   EXPECT_EQ(Core.Difficulty, 2);
 }
 
+// Blanks at either end of a name or a password go when its field lets go of the keyboard, as the
+// score file would drop them after a restart; blanks inside stay, and so do the last ones while
+// typing goes on.
+TEST_F(OnlinePageTest, BlanksAtTheEndsOfAFieldGoWhenItLetsGo) {
+  ClickAt(UserFieldX, UserFieldY);
+  Type(" Ann ");
+  EXPECT_EQ(ScoreLists.OnlineUser, " Ann ") << "still being typed";
+  Type("Lee ");
+  Press(KeyTab);
+  EXPECT_EQ(ScoreLists.OnlineUser, "Ann Lee");
+  Type("  pass word ");
+  ClickAt(OutsideX, OutsideY);
+  EXPECT_EQ(ScoreLists.OnlinePassword, "pass word");
+  EXPECT_EQ(ScoreLists.OnlineUser, "Ann Lee");
+}
+
 TEST(LoginCursor, TheFieldsBlinkInOppositePhasesFastWhenFocusedSlowOtherwise) {
   struct Case {
     uint32_t clock;
