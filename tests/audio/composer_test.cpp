@@ -11,6 +11,7 @@
 #include <set>
 
 #include "audio/audio.h"
+#include "audio/test_sounds.h"
 #include "core/core.h"
 #include "input/input.h"
 #include "support/test_support.h"
@@ -44,14 +45,6 @@ struct Note {
            pan == o.pan;
   }
 };
-
-std::shared_ptr<TSound> SoundOf(int ms) {
-  SoundSamples s;
-  s.Rate = 1000;
-  s.Channels = 1;
-  s.Samples.assign(static_cast<size_t>(ms), 1000);
-  return CreateSound(std::move(s));
-}
 
 // A file of 16-bit mono samples.
 void WriteWave(const std::string& path) {
