@@ -11,6 +11,7 @@
 #include <set>
 
 #include "audio/audio.h"
+#include "audio/test_sounds.h"
 #include "core/core.h"
 #include "input/input.h"
 #include "support/test_support.h"
@@ -44,14 +45,6 @@ struct Note {
            pan == o.pan;
   }
 };
-
-std::shared_ptr<TSound> SoundOf(int ms) {
-  SoundSamples s;
-  s.Rate = 1000;
-  s.Channels = 1;
-  s.Samples.assign(static_cast<size_t>(ms), 1000);
-  return CreateSound(std::move(s));
-}
 
 // A file of 16-bit mono samples.
 void WriteWave(const std::string& path) {
@@ -221,6 +214,89 @@ TEST_F(ComposerTest, AProgressionLastsAsManyCyclesAsItHasFourChords) {
     }
     EXPECT_EQ(stepsWithNotes.size(), 3u * 128);  // the bass or the melody plays every step
     EXPECT_EQ(heard.size(), static_cast<size_t>(c.steps / 16));  // chords past the last whole cycle: never
+  }
+}
+
+// Drum patterns start again with every cycle; the bass, the melody and the accompaniment run on
+// through the cycles of a progression and start again with the next one. Patterns two cycles long, one
+// sample or note for the first cycle and another for the second, over progressions of three cycles.
+TEST_F(ComposerTest, PitchedPatternsRunOnAcrossTheCyclesOfAProgressionWhileDrumsStartAgain) {
+  const std::string drums = std::string(64, '1') + std::string(64, '2');
+  const std::string notes = std::string(64, 'q') + std::string(64, 'w');
+  std::string file = "[DRUMS]\nSTRETCH=FALSE\n\"" + drums + "\"\n[CHORDS]\n\"qqqqqqqqqqqq\"\n";
+  for (const char* section : {"[BASS]", "[MELODY]", "[ACCOMPANY]"})
+    file += std::string(section) + "\nSTRETCH=FALSE\n\"" + notes + "\"\n";
+  Write(file);
+  std::array<std::set<float>, 6> rates;  // the pitched notes heard in each of six cycles
+  std::array<int, 6> drumNotes{};
+  for (const Note& n : Play(7, 6 * 64)) {
+    const int cycle = n.step / 64;
+    if (n.voice < 2) {
+      EXPECT_EQ(n.sample, 1) << "voice " << n.voice << " on step " << n.step;
+      ++drumNotes[cycle];
+    } else {
+      rates[cycle].insert(n.rate);
+    }
+  }
+  // Cycles 1, 2, 3 of each progression play the pattern's first, second and again its first half.
+  const std::set<float> first{1.0f}, second{NoteRatio('w')};
+  const std::array<std::set<float>, 6> expected{first, second, first, first, second, first};
+  for (int cycle = 0; cycle < 6; ++cycle) {
+    EXPECT_EQ(rates[cycle], expected[cycle]) << "cycle " << cycle;
+    EXPECT_GT(drumNotes[cycle], 0) << "cycle " << cycle;
+  }
+}
+
+// A muted voice that comes in with the next progression starts early, in the progression's last
+// cycle only: style 1 for the whole last chord, style 2 for the last eight steps. A progression of six
+// chords ends within its one cycle before its last chord is reached, so nothing leads in.
+TEST_F(ComposerTest, AVoiceThatComesInWithTheNextProgressionLeadsIn) {
+  struct Case {
+    const char* chords;
+    int steps;                   // the progression's length in steps
+    int style1From, style2From;  // the step within it where each style comes in; steps for never
+  } cases[] = {{"qqqq", 64, 48, 56}, {"qqqqqqqq", 128, 112, 120}, {"qqqqqq", 64, 64, 64}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.chords);
+    // Every voice that sounds plays on every step.
+    std::string file = std::string("[DRUMS]\nSTRETCH=FALSE\n\"1\"\n[CHORDS]\n\"") + c.chords + "\"\n";
+    for (const char* section : {"[BASS]", "[MELODY]", "[ACCOMPANY]"}) file += std::string(section) + "\nSTRETCH=FALSE\n\"q\"\n";
+    Write(file);
+    StartMusic("t", 17, 20);
+    stepsPlayed = 0;
+    std::array<int, 3> leadIns{};  // by style: voices that came in early
+    int comingIn = 0;              // muted voices that come in with the next progression
+    std::set<int> cameIn;          // the voices that led in during the progression before
+    for (int p = 0; p < 12; ++p) {
+      std::vector<Note> notes = Continue(1);
+      const MusicState m = Audio.Music;  // this progression's mutes and styles
+      const std::vector<Note> rest = Continue(c.steps - 1);
+      notes.insert(notes.end(), rest.begin(), rest.end());
+      std::array<std::set<int>, 5> heard;
+      for (const Note& n : notes) heard[n.voice].insert(n.step - p * c.steps);
+      for (int v : cameIn) EXPECT_EQ(m.muted[v], 0) << "voice " << v << " led in and then stayed out";
+      cameIn.clear();
+      for (int v = 0; v < 5; ++v) {
+        SCOPED_TRACE("progression " + std::to_string(p) + ", voice " + std::to_string(v));
+        const int from = !m.muted[v]         ? 0
+                         : m.nextMuted[v]    ? c.steps
+                         : m.style[v] == 1   ? c.style1From
+                                             : c.style2From;
+        std::set<int> expected;
+        for (int s = from; s < c.steps; ++s) expected.insert(s);
+        EXPECT_EQ(heard[v], expected) << "muted " << m.muted[v] << ", next " << m.nextMuted[v] << ", style " << m.style[v];
+        if (m.muted[v] && !m.nextMuted[v]) ++comingIn;
+        if (m.muted[v] && from < c.steps) {
+          ++leadIns[m.style[v]];
+          cameIn.insert(v);
+        }
+      }
+    }
+    EXPECT_GT(comingIn, 3);
+    if (c.style1From < c.steps) {
+      EXPECT_GT(leadIns[1], 0) << "no voice of style 1 came in";
+      EXPECT_GT(leadIns[2], 0) << "no voice of style 2 came in";
+    }
   }
 }
 

@@ -3,20 +3,12 @@
 #include <cmath>
 
 #include "audio/audio.h"
+#include "audio/test_sounds.h"
 #include "core/core.h"
 #include "input/input.h"
 #include "support/test_support.h"
 
 namespace {
-
-// A mono sound of the given length on the current back end.
-std::shared_ptr<TSound> SoundOf(int ms) {
-  SoundSamples s;
-  s.Rate = 1000;
-  s.Channels = 1;
-  s.Samples.assign(static_cast<size_t>(ms), 1000);
-  return CreateSound(std::move(s));
-}
 
 std::vector<AudioEvent> Started() {
   std::vector<AudioEvent> started;

@@ -6,8 +6,9 @@
 #   kill_anytime.sh BINARY FILES_TEMPLATE PROBE [ROUNDS]
 set -u
 bin=$1 template=$2 probe=$3 rounds=${4:-10}
-work=$(mktemp -d)
-pid= killer=
+source "$(dirname "$0")/lib/common.bash"
+killer=  # the background kill of the current round
+# The shared clean-up, and the killer too when it is still waiting.
 trap '[ -n "$pid" ] && kill -9 $pid 2>/dev/null; [ -n "$killer" ] && kill $killer 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "FAIL (round $round): $*"; [ -f "$work/Files/Debug.txt" ] && tr -d '\r' < "$work/Files/Debug.txt" | tail -n 15; exit 1; }
 scores=$work/Files/278/nuscores.dat
@@ -35,9 +36,7 @@ for round in $(seq 1 "$rounds"); do
   # is saved, on the title screen or during the exit.
   delay=$(awk -v r=$RANDOM 'BEGIN { printf "%.2f", r / 32767 * 14 }')
   (sleep "$delay"; kill -9 $pid 2>/dev/null) & killer=$!
-  xdotool mousemove 0 0; sleep 0.2
-  xdotool mousemove --window "$win" 270 300
-  xdotool windowfocus --sync "$win" 2>/dev/null
+  focus_window 270 300 2>/dev/null  # the program may be gone already
   for game in 1 2; do
     alive || break
     xdotool mousemove --window "$win" 270 300; xdotool mousedown 1; sleep 0.15; xdotool mouseup 1  # start

@@ -15,10 +15,7 @@ drag() { xdotool mousemove --window "$win" "$1" "$2"; sleep 0.2; xdotool mousedo
 
 copy_files
 start_program
-xdotool mousemove 0 0
-sleep 0.2
-xdotool mousemove --window "$win" 400 400
-xdotool windowfocus --sync "$win"
+focus_window 400 400
 
 # The panel over the title: Tab writes the setup file; the master volume's track starts at virtual
 # x 1000 (window x 625), so the left end gives 0; Tab again writes it.

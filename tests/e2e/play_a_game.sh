@@ -12,10 +12,7 @@ copy_files
 start_program
 
 # The 800 x 600 window shows the 1280 x 960 space: the prompt's centre (432, 480) is at (270, 300).
-xdotool mousemove 0 0
-sleep 0.2
-xdotool mousemove --window "$win" 270 300
-xdotool windowfocus --sync "$win"
+focus_window 270 300
 xdotool mousedown 1; sleep 0.2; xdotool mouseup 1
 sleep 1
 xdotool mousemove --window "$win" 400 400 mousedown 1; sleep 1; xdotool mouseup 1

@@ -27,10 +27,7 @@ light_at() {
 }
 press() { xdotool keydown "$1"; sleep 0.05; xdotool keyup "$1"; sleep 0.05; }
 
-xdotool mousemove 0 0
-sleep 0.2
-xdotool mousemove --window "$win" 400 50
-xdotool windowfocus --sync "$win"
+focus_window 400 50
 blue_at 20 500 || fail "no title screen"
 
 press Up  # Medium -> Easy

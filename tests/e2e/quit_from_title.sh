@@ -10,12 +10,7 @@ source "$(dirname "$0")/lib/common.bash"
 copy_files
 # The title screen comes after the loading time; then one Escape press ends the program.
 start_program
-# As a player would: the pointer moves onto the window, which takes the keyboard focus; the key goes
-# through XTEST (key events sent straight to a window are ignored by the program).
-xdotool mousemove 0 0
-sleep 0.2
-xdotool mousemove --window "$win" 200 200
-xdotool windowfocus --sync "$win"
+focus_window 200 200
 xdotool key Escape
 # The farewell page comes up and stays until a key is pressed.
 for _ in $(seq 1 100); do grep -q 'Play again, soon!!' "$work/Files/Debug.txt" 2>/dev/null && break; sleep 0.1; done

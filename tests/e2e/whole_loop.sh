@@ -23,9 +23,7 @@ wx=$X wy=$Y
 rgb() { "$probe" pixel $((wx + $1)) $((wy + $2)); }
 blue_at() { read -r r g b < <(rgb "$1" "$2"); [ "$b" -gt 40 ] && [ "$b" -gt $((r + 20)) ] && [ "$b" -gt $((g + 20)) ]; }
 light_at() { read -r r g b < <(rgb "$1" "$2"); [ "$r" -gt 120 ] && [ "$g" -gt 120 ] && [ "$b" -gt 120 ]; }
-xdotool mousemove 0 0; sleep 0.2
-xdotool mousemove --window "$win" 400 50
-xdotool windowfocus --sync "$win"
+focus_window 400 50
 blue_at 20 500 || fail "no title screen"
 shot 1-title
 

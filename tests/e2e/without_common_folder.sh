@@ -4,9 +4,8 @@
 #   without_common_folder.sh BINARY FILES_TEMPLATE
 set -u
 bin=$1 template=$2
-work=$(mktemp -d)
-pid=
-trap '[ -n "$pid" ] && kill -9 $pid 2>/dev/null; rm -rf "$work"' EXIT
+source "$(dirname "$0")/lib/common.bash"
+# Its own failure report: the whole log and what the copy holds.
 fail() { echo "FAIL: $*"; [ -f "$work/Files/Debug.txt" ] && cat -A "$work/Files/Debug.txt"; ls -laR "$work" | head -40; exit 1; }
 
 # Runs the program until the title screen, then ends it with Escape (and a key for the farewell page).
@@ -17,9 +16,7 @@ run_once() {
   [ -n "$win" ] || fail "no window"
   for _ in $(seq 1 150); do grep -q 'Finished Loading' "$work/Files/Debug.txt" 2>/dev/null && break; sleep 0.1; done
   sleep 3
-  xdotool mousemove 0 0; sleep 0.2
-  xdotool mousemove --window "$win" 200 200
-  xdotool windowfocus --sync "$win"
+  focus_window 200 200
   xdotool key Escape
   for i in $(seq 1 100); do
     kill -0 $pid 2>/dev/null || break

@@ -1,6 +1,6 @@
 # Shared by the end-to-end scripts (source it after setting bin and template): a scratch folder that
 # is removed at exit together with a program still running, failure reports that show the end of the
-# program's log, real key presses, starting the game on a copy of the built Files/ tree, and waiting
+# program's log, real key presses, the window's keyboard focus, starting the game on a copy of the built Files/ tree, and waiting
 # for it to end.
 work=$(mktemp -d)
 pid=
@@ -13,6 +13,16 @@ fail() {
 }
 # A key held for a few frames, through XTEST (the window must have the focus).
 press() { xdotool keydown "$1"; sleep 0.15; xdotool keyup "$1"; sleep 0.3; }
+
+# As a player would: the pointer leaves the window and comes back onto it at window pixel ($1, $2),
+# and the window ($win) takes the keyboard focus. Keys then go through XTEST (see press): key events
+# sent straight to a window are ignored by the program.
+focus_window() {
+  xdotool mousemove 0 0
+  sleep 0.2
+  xdotool mousemove --window "$win" "$1" "$2"
+  xdotool windowfocus --sync "$win"
+}
 
 # A fresh copy of the Files/ tree in $work/Files, without the player's files of the build.
 copy_files() {
