@@ -1,4 +1,5 @@
 #include "display/display_fixture.h"
+#include "support/read_back.h"
 
 namespace {
 
@@ -47,10 +48,14 @@ int Highlighted() {
   return -1;
 }
 
-// The game: black frames until the frame end returns the menu's answer.
-int PlayUntilThePauseMenuAnswers() {
+// The game: black frames (or grey ones) until the frame end returns the menu's answer.
+int PlayUntilThePauseMenuAnswers(bool grey = false) {
   for (int frame = 0; frame < 2000; ++frame) {
     BeginFrame(1);
+    if (grey) {
+      Colour(160, 160, 160);
+      DrawRect(0, 0, 800, 600);
+    }
     if (const int answer = FrameEnd(0)) return answer;
   }
   ADD_FAILURE() << "the pause menu never answered";
@@ -144,9 +149,11 @@ TEST_F(PauseMenuTest, TheHighlightWrapsBelowTheLastItemAfterOneBlankFrameAndAbov
   }
 }
 
-// The scattered titles come from the same numbers in every frame and every pause: the first frames
-// of two pauses are the same picture. After the menu the generator is seeded from the clock.
-TEST_F(PauseMenuTest, TheTitlesStandStillAcrossFramesAndPauses) {
+// The menu's first frame over a grey game (on a black screen): the snapshot fills the screen, the box halves it, and the
+// scattered titles show as the only other colours outside the box and the words. The titles come
+// from the same numbers in every frame and every pause: the first frames of two pauses are the same
+// picture. After the menu the generator is seeded from the clock.
+TEST_F(PauseMenuTest, TheBoxAndTheTitlesAreDrawnAndTheTitlesStandStillAcrossFramesAndPauses) {
   REQUIRE_DISPLAY();
   std::vector<uint64_t> states;
   std::vector<std::shared_ptr<TPixmap>> firstFrames;
@@ -158,7 +165,7 @@ TEST_F(PauseMenuTest, TheTitlesStandStillAcrossFramesAndPauses) {
   for (uint32_t t : {1100u, 3100u}) {
     frame = 0;
     ScriptKeys({{t, 27, true}, {t + 100, 27, false}, {t + 600, 27, true}, {t + 650, 27, false}});
-    PlayUntilThePauseMenuAnswers();
+    PlayUntilThePauseMenuAnswers(true);
     EXPECT_NE(Core.RandomState, states.back());
     RandInt(0, 9);  // the game goes on using the generator between the pauses
   }
@@ -166,6 +173,24 @@ TEST_F(PauseMenuTest, TheTitlesStandStillAcrossFramesAndPauses) {
   EXPECT_GT(states.size(), 40u);
   EXPECT_EQ(std::count(states.begin(), states.end(), states[0]), static_cast<long>(states.size()));
   EXPECT_TRUE(firstFrames[0]->pixels == firstFrames[1]->pixels);
+
+  // The box: (80, 225), 133 x 150, black at alpha 0.5 over the grey; most of it shows as half grey,
+  // none of that outside it. The titles: neither grey (nor the box's, nor the words' colours) outside
+  // the box.
+  const TPixmap& shot = *firstFrames[0];
+  const ScreenBox box{80, 225, 133, 150};
+  EXPECT_GT(PixelsOfColour(shot, box, 0x505050), box.w * box.h / 2);
+  EXPECT_EQ(PixelsOfColour(shot, {0, 0, 80, 600}, 0x505050) + PixelsOfColour(shot, {213, 0, 587, 600}, 0x505050), 0);
+  int titles = 0, grey = 0;
+  for (int y = 0; y < shot.height; ++y)
+    for (int x = 0; x < shot.width; ++x) {
+      if (x >= box.x && x < box.x + box.w && y >= box.y && y < box.y + box.h) continue;
+      const bool isGrey = PixelsOfColour(shot, {x, y, 1, 1}, 0xA0A0A0) == 1;
+      grey += isGrey;
+      titles += !isGrey;
+    }
+  EXPECT_GT(grey, 800 * 600 / 2) << "the snapshot of the game fills the screen";
+  EXPECT_GT(titles, 5000) << "180 titles scattered across the screen";
 }
 
 // Ten seconds in the menu move the game's start time on by ten seconds; Escape in the menu's own

@@ -10,6 +10,7 @@
 #include "render/render.h"
 #include "settings/settings.h"
 #include "shell/shell.h"
+#include "support/read_back.h"
 #include "support/test_support.h"
 
 namespace {
@@ -278,4 +279,209 @@ TEST_F(SettingsTest, ApplyReappliesTheGraphicsOnce) {
   EXPECT_EQ(Settings.SettingsOffset, -300);
   EXPECT_EQ(Display.VirtualWidth, 1600);
   EXPECT_FALSE(Settings.Applying);
+}
+
+namespace {
+
+// The redefinition buttons of the four control sets, as the panel lays them out fully open (offset
+// +20): slot, top-left corner, colour. Sets 1 and 2 stand at x 250, sets 3 and 4 at x 650.
+struct PanelButton {
+  int slot, x, y;
+  uint32_t rgb;
+};
+std::vector<PanelButton> RedefinitionButtons() {
+  std::vector<PanelButton> buttons;
+  for (int set = 1; set <= 4; ++set) {
+    const int x0 = set <= 2 ? 250 : 650, y = 20 + 10 + (set % 2 == 0 ? 150 : 0), base = (set - 1) * 20;
+    const PanelButton own[] = {
+        {base + SlotUp, x0 + 50, y, 0x50FF50},          {base + SlotLeft, x0, y + 50, 0x50FF50},
+        {base + SlotRight, x0 + 100, y + 50, 0x50FF50}, {base + SlotDown, x0 + 50, y + 50, 0x50FF50},
+        {base + SlotButtonTop, x0 + 190, y, 0xFFFF50},  {base + SlotButtonLeft, x0 + 155, y + 30, 0x5050FF},
+        {base + SlotButtonRight, x0 + 225, y + 30, 0xFF5050}, {base + SlotButtonBottom, x0 + 190, y + 60, 0x50FF50},
+    };
+    buttons.insert(buttons.end(), std::begin(own), std::end(own));
+  }
+  return buttons;
+}
+
+}  // namespace
+
+// Every redefinition button takes the key pressed while the pointer is on it, and only there: a
+// point just beside it (on no other button) changes no slot at all.
+TEST_F(SettingsTest, EachRedefinitionButtonTakesAKeyAtItsPlaceAndNotBesideIt) {
+  const auto buttons = RedefinitionButtons();
+  auto onAButton = [&](int px, int py) {
+    for (const PanelButton& b : buttons)
+      if (b.x < px && px < b.x + 48 && b.y < py && py < b.y + 48) return true;
+    return false;
+  };
+  Input.InputMode = 0;
+  Display.SettingsOpen = 1;
+  Settings.SettingsOffset = 20;
+  auto pressAt = [&](int px, int py) {
+    SetDefaultControls();
+    FlushKeyboard();
+    PointAt(px, py);
+    Key(81);  // Q
+    SettingsScreen();
+    Key(81, false);
+  };
+  for (const PanelButton& b : buttons) {
+    SetDefaultControls();
+    auto expected = Input.ControlTable;
+    expected[b.slot] = 81;
+    pressAt(b.x + 24, b.y + 24);
+    EXPECT_EQ(Input.ControlTable, expected) << "slot " << b.slot << " at " << b.x << "," << b.y;
+
+    int tried = 0;
+    for (const auto& [dx, dy] : {std::pair{-30, 0}, std::pair{30, 0}, std::pair{0, -30}, std::pair{0, 30}}) {
+      const int px = b.x + 24 + dx, py = b.y + 24 + dy;
+      if (onAButton(px, py)) continue;
+      ++tried;
+      pressAt(px, py);
+      SetDefaultControls();
+      const auto defaults = Input.ControlTable;
+      pressAt(px, py);
+      EXPECT_EQ(Input.ControlTable, defaults) << "beside slot " << b.slot << " at " << px << "," << py;
+    }
+    EXPECT_GT(tried, 0) << "slot " << b.slot;
+  }
+}
+
+// An option changes with a click anywhere on its icon and label, and not with one just beside them.
+TEST_F(SettingsTest, AnOptionTakesClicksOnItsIconAndLabelOnly) {
+  Audio.DriverList = {"FreeMix", "Null", "Pulse"};
+  struct Case {
+    int entry, x, y;
+    std::string widest;  // the widest line of the label shown at value 0
+    int count;
+  } cases[] = {
+      {SetupFullscreen, 20, 20 + 30, "Windowed", 2},
+      {SetupESS, 20, 20 + 146, "Draw all Frames", 2},
+      {SetupEngine, 20, 20 + 184, "Optimum", 3},
+      {SetupAudioDriver, 1280 - 280, 20 + 20, "Audio Driver", 3},
+  };
+  for (const Case& c : cases) {
+    SelectFont(nullptr);  // the panel's font when none is loaded
+    const int right = c.x + 38 + StringWidth(c.widest);
+    struct Point {
+      int x, y;
+      bool changes;
+    } points[] = {
+        {c.x + 2, c.y + 2, true},      {c.x + 20, c.y + 16, true},     {right - 2, c.y + 30, true},
+        {right + 2, c.y + 16, false},  {c.x - 2, c.y + 16, false},     {c.x + 20, c.y - 2, false},
+        {c.x + 20, c.y + 34, false},
+    };
+    for (const Point& p : points) {
+      SetDefaultSetupValues();
+      Display.SettingsOpen = 1;
+      Settings.SettingsOffset = 20;
+      Core.SetupValues[c.entry] = 0;
+      auto expected = Core.SetupValues;
+      if (p.changes) expected[c.entry] = 1 % c.count;
+      PointAt(p.x, p.y);
+      Click(1);
+      SettingsScreen();
+      EXPECT_EQ(Core.SetupValues, expected) << "entry " << c.entry << " clicked at " << p.x << "," << p.y;
+    }
+  }
+}
+
+// ---- On the frame buffer ------------------------------------------------------------------------------
+
+class SettingsDrawTest : public SettingsTest {
+ protected:
+  void SetUp() override {
+    SettingsTest::SetUp();
+    if (!HaveDisplay()) return;
+    ASSERT_NE(OpenScreen(1280, 960, 0, 60, 0), nullptr);
+    SetVirtualSize(1280, 960);
+    Display.Fonts[9] = TImageFont::Load("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 14, FontSmooth);
+    ASSERT_NE(Display.Fonts[9], nullptr);
+    Audio.DriverList = {"FreeMix"};
+    JoystickDevice pad;
+    pad.Name = "Pad";
+    pad.ButtonCount = 4;
+    Input.JoystickScript->push_back(pad);
+    InitJoystickPorts();
+  }
+  // The panel fully open, drawn once on a black screen, and read back.
+  std::shared_ptr<TPixmap> Drawn() {
+    SetClsColor(0, 0, 0);
+    Cls();
+    Display.SettingsOpen = 1;
+    Settings.SettingsOffset = 20;
+    SettingsScreen();
+    return GrabPixmap(0, 0, 1280, 960);
+  }
+};
+
+// Every text of the panel in its place and colour, the note on the height among them, the line at
+// the panel's foot, and the name on each redefinition button in its button's colour.
+TEST_F(SettingsDrawTest, ThePanelShowsEveryTextInItsColour) {
+  REQUIRE_DISPLAY();
+  constexpr uint32_t Green = 0x50FF50;
+  struct Text {
+    int x, y;
+    std::string text;
+    uint32_t rgb;
+    int alignX = 0, alignY = 0;
+  };
+  const std::vector<Text> always = {
+      {20, 24, "Graphics", Green},
+      {58, 66, "Windowed", Green, 0, 1},
+      {58, 174, "Draw all Frames", Green, 0, 1},
+      {58, 190, "Decent System", Green, 0, 1},
+      {58, 212, "OpenGL", Green, 0, 1},
+      {58, 228, "Optimum", Green, 0, 1},
+      {20, 280, "Apply", Green},
+      {1038, 48, "Audio Driver", Green, 0, 1},
+      {1038, 64, "FreeMix", Green, 0, 1},
+      {1000, 70, "Changes require a Restart", 0xFFB4B4},
+      {1000, 110, "Master Volume : 50", 0x50B4FF},
+      {1000, 160, "Sounds : 50", 0x50B4FF},
+      {1000, 210, "Music : 50", 0x50B4FF},
+      {1000, 250, "Pad", Green},
+  };
+  struct Case {
+    int width, height;
+    Text note;
+  } cases[] = {
+      {800, 600, {80, 148, "Small (Bit blurry)", 0xFFB450}},
+      {1280, 960, {80, 148, "Native (Crisp, Clear)", 0xFFFF50}},
+      {1920, 1080, {80, 148, "Bigger! (High-Definition!)", 0xB4FF50}},
+  };
+  for (const Case& c : cases) {
+    Input.InputMode = 0;
+    Core.SetupValues[SetupWidth] = c.width;
+    Core.SetupValues[SetupHeight] = c.height;
+    std::vector<Text> texts = always;
+    texts.push_back(c.note);
+    texts.push_back({20, 128, std::to_string(c.width) + "x" + std::to_string(c.height), Green});
+    for (const PanelButton& b : RedefinitionButtons()) {
+      const int code = Input.ControlTable[b.slot];
+      texts.push_back({b.x + 24, b.y + 24, code == 0 ? "?!" : ControlName(code), b.rgb, 1, 1});
+    }
+    const auto shot = Drawn();
+    SelectFont(Display.Fonts[9]);
+    for (const Text& t : texts)
+      EXPECT_GT(PixelsOfColour(*shot, TextBox(t.x, t.y, t.text, t.alignX, t.alignY), t.rgb), 0)
+          << t.text << " at " << t.x << "," << t.y;
+    EXPECT_EQ(PixelsOfColour(*shot, {0, 318, 1280, 2}, 0xB4FFB4), 2 * 1280) << "the line at the panel's foot";
+  }
+}
+
+// In mouse mode the controls area stays empty: none of the buttons' colours shows between the
+// graphics and the audio columns.
+TEST_F(SettingsDrawTest, InMouseModeTheControlsAreaIsEmpty) {
+  REQUIRE_DISPLAY();
+  for (int mode : {0, 1}) {
+    Input.InputMode = mode;
+    const auto shot = Drawn();
+    int coloured = 0;
+    for (uint32_t rgb : {0x50FF50u, 0xFFFF50u, 0x5050FFu, 0xFF5050u})
+      coloured += PixelsOfColour(*shot, {250, 20, 650, 280}, rgb);
+    if (mode == 0) EXPECT_GT(coloured, 100);
+    else EXPECT_EQ(coloured, 0);
+  }
 }

@@ -3,9 +3,11 @@
 #include <csignal>
 
 #include "core/core.h"
+#include "display/display.h"
 #include "input/input.h"
 #include "render/render.h"
 #include "shell/shell.h"
+#include "support/read_back.h"
 #include "support/test_support.h"
 
 // The farewell page waits: first until the input that led to it is let go (about two seconds at
@@ -88,4 +90,71 @@ TEST(ExitScreen, ATerminationSignalEndsItWithoutWaiting) {
   std::signal(SIGTERM, SIG_DFL);
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGHUP, SIG_DFL);
+}
+
+// The farewell page as it is presented: the two logos and every text in its place and its colour.
+// The page is drawn once; the flip that shows it looks at the input first, and that is where it is
+// read back (afterwards the back buffer holds nothing defined).
+TEST(ExitScreen, TheFarewellPageShowsTheLogosAndEveryTextInItsColour) {
+  REQUIRE_DISPLAY();
+  ResetAllState(1000);
+  TempDir dir;
+  ChangeDir(dir.path());
+  Shell.FilesDir = dir.path();
+  OpenDebugLog("Debug.txt");
+  ASSERT_NE(OpenScreen(1280, 960, 0, 60, 0), nullptr);
+  SetVirtualSize(1280, 960);
+  SetAutoCentreHandle(1);
+  auto solid = [&](const std::string& name, uint32_t argb) {
+    TPixmap p(64, 64);
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x) p.WritePixel(x, y, argb);
+    EXPECT_EQ(SavePixmapAsPNG(&p, dir.file(name), 1), 1);
+    return LoadImageFile(dir.file(name), 0);
+  };
+  Display.LogoImage = solid("logo.png", 0xFFFF0000);
+  Display.SiteLogo = solid("site.png", 0xFF0000FF);
+  const std::string sans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+  Display.SizedFonts[5] = TImageFont::Load(sans, 40, FontSmooth);   // family 1, step 6
+  Display.SizedFonts[14] = TImageFont::Load(sans, 22, FontSmooth);  // family 2, step 5
+  ASSERT_NE(Display.SizedFonts[5], nullptr);
+  ASSERT_NE(Display.SizedFonts[14], nullptr);
+
+  struct Text {
+    int x, y;
+    const char* text;
+    uint32_t rgb;
+    int font;  // entry of SizedFonts
+    int align;
+  } texts[] = {
+      {640, 480, "Thanks for Playing", 0xB4FFFF, 5, 1},
+      {40, 520, "Why not take the next few minutes to hop back to the site", 0xFFFFB4, 14, 0},
+      {40, 560, "where you found this game, and leave a comment.", 0xFFFFB4, 14, 0},
+      {40, 610, "Good or bad, every little helps.", 0xFFFFB4, 14, 0},
+      {40, 660, "There are so many wonderful homebrew communities", 0xFFD2B4, 14, 0},
+      {40, 700, "and developers out there, who bring you hundreds", 0xFFD2B4, 14, 0},
+      {40, 740, "of free games, every month.", 0xFFD2B4, 14, 0},
+      {40, 800, "Give a little back.", 0xFFFFB4, 14, 0},
+      {40, 860, "Feedback is King", 0xB4FFFF, 14, 0},
+  };
+  std::vector<ScreenBox> boxes;
+  for (const Text& t : texts) {
+    SelectFont(Display.SizedFonts[t.font]);
+    boxes.push_back(TextBox(t.x, t.y, t.text, t.align, t.align));
+  }
+
+  static std::shared_ptr<TPixmap> page;
+  page = nullptr;
+  Input.EventScript = [] {
+    if (!page) page = GrabPixmap(0, 0, 1280, 960);
+    FeedInputEvent(InputEvent(InputEvent::Close));
+  };
+  EXPECT_THROW(ExitScreen(), ProgramExit);
+  ASSERT_NE(page, nullptr);
+  const ScreenBox logo{256 - 8, 256 - 8, 16, 16}, site{1024 - 8, 256 - 8, 16, 16};
+  EXPECT_EQ(PixelsOfColour(*page, logo, 0xFF0000), 256);
+  EXPECT_EQ(PixelsOfColour(*page, site, 0x0000FF), 256);
+  for (size_t i = 0; i < std::size(texts); ++i)
+    EXPECT_GT(PixelsOfColour(*page, boxes[i], texts[i].rgb), 20) << texts[i].text;
+  page = nullptr;
 }

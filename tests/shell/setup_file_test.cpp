@@ -127,13 +127,45 @@ TEST_F(SetupFileTest, WhatIsWrittenReadsBackTheSame) {
   EXPECT_EQ(Input.ControlTable[100], 0);
 }
 
-TEST_F(SetupFileTest, DamagedFilesNeverCrash) {
+// Damaged files: every byte reaches the reader (NUL included), nothing outside the lines it names
+// changes, and what it keeps is the same as for the clean line.
+TEST_F(SetupFileTest, DamagedFilesKeepWhatTheyCanAndNothingElse) {
+  using namespace std::string_literals;
+  // Consecutive bytes differ by 7919 mod 256, so no run of them spells a key: nothing changes.
   std::string junk;
   for (int i = 0; i < 100000; ++i) junk.push_back(static_cast<char>((i * 7919) % 256));
-  Read(junk);
-  Read(std::string(100000, 'W') + "=" + std::string(100000, '9') + "\n");
-  Read("=\n==\n=====\nKey=\nKey=,,,,\n\0\0\0\n");
-  SUCCEED();
+  struct Case {
+    std::string bytes;
+    std::vector<std::pair<int, int>> setup;     // entry -> value; every other entry keeps its default
+    std::vector<std::pair<int, int>> controls;  // slot -> code; every other slot keeps its default
+  } cases[] = {
+      {junk, {}, {}},
+      {std::string(100000, 'W') + "=" + std::string(100000, '9') + "\n", {}, {}},
+      {"Width=" + std::string(100000, '9') + "\n", {{SetupWidth, 2147483647}}, {}},
+      {"\0Width=1024\0\n"s, {{SetupWidth, 1024}}, {}},          // NUL trims like a blank
+      {"Fullscreen\0=True\n"s, {{SetupFullscreen, 1}}, {}},     // the key ends before the "="
+      {"Width=10\0" "24\n"s, {{SetupWidth, 10}}, {}},            // a number stops at the NUL
+      {"Wid\0th=1024\n"s, {}, {}},                              // not the key WIDTH
+      {"Height=768\n\0\0\0\nMaster=7\n"s, {{SetupHeight, 768}, {SetupMaster, 7}}, {}},  // reading goes on
+      {"Key=10\0,32\n"s, {}, {{10, 32}}},
+      {"Key=11,\0" "5\n"s, {}, {{11, 5}}},                      // a NUL before a number skips like a blank
+      {"=\n==\n=====\n", {}, {}},                               // no key at all
+      {"Key=\n", {}, {{0, 0}}},                                 // no slot reads as slot 0, no code as 0
+      {"Key=,,,,\n", {}, {{0, 0}}},
+      {"Width=1280\r\r\r\nHeight=\r720\n", {{SetupWidth, 1280}, {SetupHeight, 720}}, {}},
+  };
+  for (const Case& c : cases) {
+    SetDefaultSetupValues();
+    SetDefaultControls();
+    auto setup = Core.SetupValues;
+    auto controls = Input.ControlTable;
+    for (auto [entry, value] : c.setup) setup[entry] = value;
+    for (auto [slot, code] : c.controls) controls[slot] = code;
+    Read(c.bytes);
+    const std::string shown = c.bytes.substr(0, 40);
+    for (size_t e = 0; e < setup.size(); ++e) EXPECT_EQ(Core.SetupValues[e], setup[e]) << "entry " << e << ": " << shown;
+    for (size_t k = 0; k < controls.size(); ++k) EXPECT_EQ(Input.ControlTable[k], controls[k]) << "slot " << k << ": " << shown;
+  }
 }
 
 TEST_F(SetupFileTest, AFailedWriteKeepsTheOldFile) {

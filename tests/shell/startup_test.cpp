@@ -85,6 +85,10 @@ TEST_F(StartUpTest, SharedStateHasItsDefaults) {
   FilesFolder f;
   WriteFile(f.files + "/Setup.ini", "[Graphics]\r\nGFX Engine = DX9\r\nKey=10,32\r\n");
   WireProgramHooks();
+  // Values other than the ones start-up sets, so a start-up that leaves them alone shows.
+  Input.InputMode = 0;
+  Input.ControlSetCount = 2;
+  Core.Difficulty = 2;
   StartUp(f.files);
   EXPECT_EQ(CurrentDir(), Shell.FilesDir + "/278");
   EXPECT_EQ(Core.SetupValues[SetupEngine], 1);

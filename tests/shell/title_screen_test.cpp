@@ -88,19 +88,31 @@ TEST_F(TitleScreenTest, AStartNeedsAStartControlOfTheInputModeHeldInThePreviousF
     Shell.FieldFocus = c.focus;
     Shell.StartLatch = c.latch;
     PointerAt(c.press == ClickOffPrompt ? PromptX + 250 : PromptX, PromptY);
-    switch (c.press) {
-      case Enter: Key(13, true); break;
-      case KeyZ: Key(90, true); break;
-      case KeyV: Key(86, true); break;
-      case SetTwoButton: Key(65, true); break;
-      case SetFourButton: Key(66, true); break;
-      case SetThreeUp: Key(85, true); break;
-      case UpArrow: Key(38, true); break;
-      case Click:
-      case ClickOffPrompt: Button(true); break;
-    }
+    auto press = [&](bool down) {
+      switch (c.press) {
+        case Enter: Key(13, down); break;
+        case KeyZ: Key(90, down); break;
+        case KeyV: Key(86, down); break;
+        case SetTwoButton: Key(65, down); break;
+        case SetFourButton: Key(66, down); break;
+        case SetThreeUp: Key(85, down); break;
+        case UpArrow: Key(38, down); break;
+        case Click:
+        case ClickOffPrompt: Button(down); break;
+      }
+    };
+    press(true);
     EXPECT_FALSE(TitleScreen()) << c.what << ": the first frame only notes the press";
     EXPECT_EQ(TitleScreen(), c.start) << c.what;
+    if (c.latch) {
+      // The player lets go of the control held from the game and presses it again: letting go
+      // starts nothing, the fresh press starts the game.
+      press(false);
+      EXPECT_FALSE(TitleScreen()) << c.what << ": let go";
+      press(true);
+      EXPECT_FALSE(TitleScreen()) << c.what << ": pressed again, first frame";
+      EXPECT_TRUE(TitleScreen()) << c.what << ": pressed again";
+    }
   }
 }
 
@@ -126,10 +138,11 @@ TEST_F(TitleScreenTest, UpAndDownStepThroughTheDifficultiesOncePerPressAndWrap) 
       for (int frame = 0; frame < 10; ++frame) EXPECT_FALSE(TitleScreen());  // held: no start either
       EXPECT_EQ(Core.Difficulty, c.to) << c.from << " " << c.key;
       EXPECT_EQ(MenuSoundRates(), std::vector<float>{c.rate});
+      // Up and Down are start controls too: neither letting go nor pressing again starts a game.
       Key(c.key, false);
-      TitleScreen();
+      EXPECT_FALSE(TitleScreen()) << "let go: " << c.from << " " << c.key;
       Key(c.key, true);  // pressed again: one more step
-      TitleScreen();
+      for (int frame = 0; frame < 3; ++frame) EXPECT_FALSE(TitleScreen()) << "again: " << c.from << " " << c.key;
       EXPECT_EQ(Core.Difficulty, (c.to + (c.key == 38 || c.key == 87 ? 2 : 1)) % 3);
     }
 
@@ -141,6 +154,30 @@ TEST_F(TitleScreenTest, UpAndDownStepThroughTheDifficultiesOncePerPressAndWrap) 
   TitleScreen();
   EXPECT_EQ(Core.Difficulty, 2);
   EXPECT_EQ(MenuSoundRates(), std::vector<float>{1.0f});
+}
+
+// While a login field has the keyboard, Up and Down move between the fields and the difficulty stays.
+TEST_F(TitleScreenTest, UpAndDownLeaveTheDifficultyAloneWhileALoginFieldHasFocus) {
+  for (int mode : {0, 1})
+    for (int focus : {1, 2})
+      for (int key : {38, 40, 87, 83}) {  // the arrows, and up and down of control set 2
+        SetUp();
+        Input.InputMode = mode;
+        Input.ControlTable[20 + SlotUp] = 87;
+        Input.ControlTable[20 + SlotDown] = 83;
+        Online.Enabled = 1;
+        Shell.Page = 1;
+        Shell.FieldFocus = focus;
+        for (int press = 0; press < 2; ++press) {
+          Key(key, true);
+          for (int frame = 0; frame < 3; ++frame) EXPECT_FALSE(TitleScreen());
+          Key(key, false);
+          EXPECT_FALSE(TitleScreen());
+        }
+        EXPECT_NE(Shell.FieldFocus, 0) << mode << " " << focus << " " << key;
+        EXPECT_EQ(Core.Difficulty, 1) << mode << " " << focus << " " << key;
+        EXPECT_TRUE(MenuSoundRates().empty()) << mode << " " << focus << " " << key;
+      }
 }
 
 TEST_F(TitleScreenTest, TabsTurnByKeysAndClicksAndTheOnlineTabExistsOnlyWithItsSwitch) {
