@@ -193,6 +193,9 @@ int main(int argc, char** argv) {
   SeedRnd(278);
   Input.EventScript = [] {};  // the benchmark reads no input
   SetAppTitle("draw_bench");
+  // SIGTERM and Ctrl+C end the benchmark at once: the window library's own handlers would turn them
+  // into a quit event that nothing here reads.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (!OpenScreen(WindowWidth, WindowHeight, 0, 60, 2)) {
     std::fprintf(stderr, "no window: is DISPLAY set?\n");
     return 1;

@@ -92,6 +92,18 @@ void Player() {
   if (down != Input.MouseDown[1]) FeedInputEvent(InputEvent(down ? InputEvent::MouseDown : InputEvent::MouseUp, 1));
 }
 
+std::string WorkFolder;  // the copy of the Files/ tree
+
+// In place of the program's exit screen (a window close or a termination signal): the copy goes, and
+// no figures are printed.
+void Stop() {
+  std::fflush(stdout);
+  std::fprintf(stderr, "game_frames: stopped (%s)\n", Input.Terminating ? "a termination signal" : "the window was closed");
+  CloseScreen();
+  if (!WorkFolder.empty()) std::filesystem::remove_all(WorkFolder);
+  std::_Exit(1);
+}
+
 double Percentile(std::vector<double> v, double p) {
   if (v.empty()) return 0;
   std::sort(v.begin(), v.end());
@@ -111,6 +123,7 @@ int main(int argc, char** argv) {
   // A fresh copy, so that the player's files of the build stay as they are.
   char pattern[] = "/tmp/vq-game-frames-XXXXXX";
   const std::string work = ::mkdtemp(pattern) ? pattern : "/tmp/vq-game-frames";
+  WorkFolder = work;
   std::filesystem::copy(template_, work + "/Files", std::filesystem::copy_options::recursive);
   for (const char* own : {"/Setup.ini", "/Debug.txt", "/278/nuscores.dat", "/278/crash.dat"})
     std::filesystem::remove(work + "/Files" + own);
@@ -118,6 +131,7 @@ int main(int argc, char** argv) {
   WireProgramHooks();
   Hooks.MusicTick = FrameTap;
   Hooks.DrawScorePops = FrameEndTap;
+  Hooks.ExitScreen = Stop;
   run.detail = std::getenv("VQ_FRAME_DETAIL") != nullptr;
   StartUp(work + "/Files");
   std::printf("engine test: best count %d, sprite budgets %d main, %d glow, %d particles%s\n", Display.EngineBest,

@@ -2,10 +2,16 @@
 // zlib level 9) of a real game frame, for an 800 x 600 and a 1920 x 1080 window; then the level-9
 // encode alone with each PNG row filter, to show which one compresses this content fastest.
 //
-//   screenshot_bench [FILES_DIR]   the game's Files/ folder (default: the one beside the build)
+//   screenshot_bench [--quick] [FILES_DIR]   the game's Files/ folder (default: the one beside the build)
 //
 // Run it under an X server whose screen holds a 1920 x 1080 window, for example
 //   Xvfb :5 -screen 0 1920x1200x24 & DISPLAY=:5 build-tests/bench/screenshot_bench
+// --quick plays two seconds instead of ten, times one screenshot instead of five, and uses a
+// 1280 x 720 window in place of the 1920 x 1080 one, so that it fits the test run's X server: it
+// shows that the benchmark still runs to its figures, not what they are.
+//
+// A termination signal (SIGTERM, Ctrl+C) or a window close stops it at the next frame, wait or encode,
+// with status 1.
 #include <png.h>
 
 #include <algorithm>
@@ -27,7 +33,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int Repeats = 5;
+int Repeats = 5;
+uint32_t GameMs = 10000;  // of the fake clock, before the screenshot and the pause menu's Quit
 
 double SecondsSince(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
 
@@ -37,6 +44,20 @@ double ThreadSeconds() {
   timespec ts{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
   return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+// Where the program would run its exit screen: the window was closed or a termination signal came.
+void Stop() {
+  std::fflush(stdout);
+  std::fprintf(stderr, "screenshot_bench: stopped (%s)\n",
+               Input.Terminating ? "a termination signal" : "the window was closed");
+  CloseScreen();
+  std::_Exit(1);
+}
+
+// For the stretches that run no frame: the screenshots and the encodes.
+void StopIfAsked() {
+  if (TakeCloseRequest()) Stop();
 }
 
 // libpng writing into memory, with one filter choice at zlib level 9.
@@ -77,6 +98,7 @@ std::shared_ptr<TPixmap> Frame;  // the last frame grabbed, for the filter compa
 void TimedScreenshot() {
   const std::string path = "/tmp/vq-screenshot-bench.png";
   for (int i = 0; i < Repeats; ++i) {
+    StopIfAsked();
     const double c0 = ThreadSeconds();
     const auto t0 = Clock::now();
     auto pixmap = GrabPixmap(0, 0, Display.ScreenWidth, Display.ScreenHeight);
@@ -95,7 +117,9 @@ void TimedScreenshot() {
   std::remove(path.c_str());
 }
 
-// Ten seconds of a game with the player blasting now and then, then F11 and the pause menu's Quit.
+// Ten seconds of a game with the player blasting now and then, then F11 and the pause menu's Quit;
+// once the game is over the player lets go of everything and confirms the name with Enter, as a
+// player would.
 void ShootAGame(int width, int height) {
   Display.ScreenWidth = width;
   Display.ScreenHeight = height;
@@ -103,6 +127,7 @@ void ShootAGame(int width, int height) {
   Display.VirtualHeight = width == height * 16 / 9 ? 900 : 960;
   SetVirtualSize(static_cast<float>(Display.VirtualWidth), static_cast<float>(Display.VirtualHeight));
   Measured = Figures{};
+  Frame = nullptr;
   Display.PauseState = 1;
   Display.PointerX = Display.VirtualWidth / 2;
   Display.PointerY = Display.VirtualHeight / 2;
@@ -113,16 +138,28 @@ void ShootAGame(int width, int height) {
   FeedInputEvent(centre);
   Input.EventScript = [start] {
     const uint32_t t = ClockMs() - start;
+    auto hold = [](int key, bool down) {
+      if (Input.KeyDown[key] != down) FeedInputEvent(InputEvent(down ? InputEvent::KeyDown : InputEvent::KeyUp, key));
+    };
+    if (Display.PauseState == 0) {  // the name entry: nothing of the game stays held; Enter taps
+      hold(27, false);
+      if (Input.MouseDown[1]) FeedInputEvent(InputEvent(InputEvent::MouseUp, 1));
+      hold(13, (t / 100) % 2 == 0);
+      return;
+    }
     const bool down = (t / 400) % 3 == 0;
     if (down != Input.MouseDown[1]) FeedInputEvent(InputEvent(down ? InputEvent::MouseDown : InputEvent::MouseUp, 1));
-    if (t > 10000 && t < 10100 && !Input.KeyDown[122]) FeedInputEvent(InputEvent(InputEvent::KeyDown, 122));
-    if (t > 10100 && !Input.KeyDown[27]) FeedInputEvent(InputEvent(InputEvent::KeyDown, 27));
+    hold(122, t > GameMs && t < GameMs + 100);
+    if (t > GameMs + 100) hold(27, true);
   };
   PlayGame();
   Input.EventScript = [] {};
-  FeedInputEvent(InputEvent(InputEvent::KeyUp, 122));
-  FeedInputEvent(InputEvent(InputEvent::KeyUp, 27));
+  FeedInputEvent(InputEvent(InputEvent::KeyUp, 13));
   FeedInputEvent(InputEvent(InputEvent::MouseUp, 1));
+  if (!Frame) {
+    std::fprintf(stderr, "screenshot_bench: the game ended without a screenshot\n");
+    std::_Exit(1);
+  }
   if (std::getenv("VQ_BENCH_KEEP")) SavePixmapAsPNG(Frame.get(), "/tmp/vq-screenshot-bench-" + std::to_string(width) + ".png", 1);
 
   std::printf("%4d x %-4d  grab %.4f s  alpha %.4f s  png level 9 %.4f s  screenshot %.3f s (processor %.3f s)\n",
@@ -137,7 +174,10 @@ void ShootAGame(int width, int height) {
     const auto t0 = Clock::now();
     const double c0 = ThreadSeconds();
     size_t bytes = 0;
-    for (int i = 0; i < Repeats; ++i) bytes = EncodeWithFilter(*Frame, c.filters).size();
+    for (int i = 0; i < Repeats; ++i) {
+      StopIfAsked();
+      bytes = EncodeWithFilter(*Frame, c.filters).size();
+    }
     std::printf("    filter %-26s %.4f s (processor %.4f s)  %8zu bytes\n", c.name, SecondsSince(t0) / Repeats,
                 (ThreadSeconds() - c0) / Repeats, bytes);
   }
@@ -146,11 +186,24 @@ void ShootAGame(int width, int height) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string files = argc > 1 ? argv[1] : ExecutableFolder() + "/../Files";
+  std::string files = ExecutableFolder() + "/../Files";
+  bool quick = false;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--quick")) quick = true;
+    else if (argv[i][0] == '-') {
+      std::fprintf(stderr, "usage: %s [--quick] [FILES_DIR]\n", argv[0]);
+      return 2;
+    } else files = argv[i];
+  }
   if (!ChangeDir(files + "/278")) {
     std::fprintf(stderr, "no game folder under %s\n", files.c_str());
     return 1;
   }
+  if (quick) {
+    Repeats = 1;
+    GameMs = 2000;
+  }
+  CatchTerminationSignals();  // before the window library starts, which would put its own in place
   UseFakeClock(1000);  // the game's frames are paced instantly; the figures use the real clock
   Input.EventScript = [] {};
   Input.JoystickScript.emplace();
@@ -164,9 +217,11 @@ int main(int argc, char** argv) {
   Display.OverlayOn = 0;
   Hooks.TakeScreenshot = TimedScreenshot;
   Hooks.PauseMenu = [] { return 99; };
+  Hooks.ExitScreen = Stop;
 
   std::printf("Seconds per screenshot of a game frame (mean of %d)\n", Repeats);
-  for (const auto& [w, h] : {std::pair{800, 600}, std::pair{1920, 1080}}) {
+  std::fflush(stdout);
+  for (const auto& [w, h] : {std::pair{800, 600}, quick ? std::pair{1280, 720} : std::pair{1920, 1080}}) {
     // The assets belong to the screen they were loaded for.
     if (!OpenScreen(w, h, 0, 60, 0)) {
       std::fprintf(stderr, "cannot open a %d x %d window\n", w, h);

@@ -3,14 +3,17 @@
 // virtual space, the common fonts, icons and the game's logo from the built Files/ tree; the clock is
 // the fake one, so the frame end presents at once instead of pacing.
 //
-//   title_screen_bench [FILES_DIR]   (default: the Files/ folder of the build, beside bench/)
+//   title_screen_bench [--quick] [FILES_DIR]   (default: the Files/ folder of the build, beside bench/)
 //
-// Run it under an X server (Xvfb on the build machine); the figures go to standard output.
+// Run it under an X server (Xvfb on the build machine); the figures go to standard output. --quick
+// uses 2 000 records and 10 steady frames: it shows that the benchmark still runs to its figures. A
+// termination signal (SIGTERM, Ctrl+C) or a window close stops it at the next frame, with status 1.
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -28,8 +31,26 @@
 namespace {
 
 constexpr double FrameBudgetMs = 1000.0 / 60.0;
-constexpr int Records = 100000;
-constexpr int SteadyFrames = 300;
+int Records = 100000;
+int SteadyFrames = 300;
+std::string ScoreDir;  // the score files' temporary folder
+
+// Where the program would run its exit screen: the window was closed or a termination signal came.
+void Stop() {
+  std::fflush(stdout);
+  std::fprintf(stderr, "title_screen_bench: stopped (%s)\n",
+               Input.Terminating ? "a termination signal" : "the window was closed");
+  CloseScreen();
+  if (!ScoreDir.empty()) std::filesystem::remove_all(ScoreDir);
+  std::_Exit(1);
+}
+
+// "100 000" for a count of records.
+std::string Grouped(int n) {
+  std::string digits = std::to_string(n);
+  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(static_cast<size_t>(i), " ");
+  return digits;
+}
 
 double Ms(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
@@ -118,12 +139,25 @@ Figures Measure(const std::string& scoreDir, int records, bool allDifficulties, 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string files = argc > 1 ? argv[1] : ExecutableFolder() + "/../Files";
+  std::string files = ExecutableFolder() + "/../Files";
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--quick")) {
+      Records = 2000;
+      SteadyFrames = 10;
+    } else if (argv[i][0] == '-') {
+      std::fprintf(stderr, "usage: %s [--quick] [FILES_DIR]\n", argv[0]);
+      return 2;
+    } else {
+      files = argv[i];
+    }
+  }
   if (!std::filesystem::exists(files + "/Common") || !std::filesystem::exists(files + "/278")) {
     std::fprintf(stderr, "title_screen_bench: no Files/ tree at %s\n", files.c_str());
     return 1;
   }
   SetAppTitle("title_screen_bench");
+  CatchTerminationSignals();  // before the window library starts, which would put its own in place
+  Hooks.ExitScreen = Stop;
   if (!OpenScreen(800, 600, 0, 60, 2)) {
     std::fprintf(stderr, "title_screen_bench: no window (is DISPLAY set?)\n");
     return 1;
@@ -143,6 +177,7 @@ int main(int argc, char** argv) {
   Game.GameLogo = LoadImageFile("logo.png");
   std::string scoreDir = (std::filesystem::temp_directory_path() / "vq-bench-title-XXXXXX").string();
   if (!mkdtemp(scoreDir.data())) return 1;
+  ScoreDir = scoreDir;
   UseFakeClock(1000);
   Input.EventScript = [] {};
 
@@ -150,18 +185,18 @@ int main(int argc, char** argv) {
   std::printf("%-34s %8s %8s %9s %10s %9s %9s %9s %9s\n", "score file", "records", "kept", "load ms", "1st table",
               "1st frame", "steady", "best", "ranking");
   struct Run {
-    const char* what;
+    std::string what;
     int records;
     bool allDifficulties, showTable;
   } runs[] = {
       {"no records", 0, false, true},
-      {"100 000, all Medium", Records, false, true},
-      {"100 000, three difficulties", Records, true, true},
-      {"100 000, About page shown", Records, false, false},
+      {Grouped(Records) + ", all Medium", Records, false, true},
+      {Grouped(Records) + ", three difficulties", Records, true, true},
+      {Grouped(Records) + ", About page shown", Records, false, false},
   };
   for (const Run& r : runs) {
     const Figures f = Measure(scoreDir, r.records, r.allDifficulties, r.showTable);
-    std::printf("%-34s %8zu %8zu %9.1f %10.2f %9.2f %9.2f %9.2f %9.3f\n", r.what, f.before, f.after, f.loadMs,
+    std::printf("%-34s %8zu %8zu %9.1f %10.2f %9.2f %9.2f %9.2f %9.3f\n", r.what.c_str(), f.before, f.after, f.loadMs,
                 f.firstTableMs, f.firstMs, f.steadyMs, f.steadyBestMs, f.steadyTableMs);
   }
   std::printf("\n1st table: the table's first showing alone (ranking and pruning the whole list); 1st frame:\n"

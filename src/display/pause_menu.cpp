@@ -13,9 +13,10 @@ constexpr int64_t TitleSeed = 37171650;  // the scattered titles lie where this 
 
 double SinDegrees(double degrees) { return std::sin(degrees * 3.14159265358979323846 / 180.0); }
 
-// Waits, answering the window meanwhile, until Escape is up.
+// Waits, answering the window meanwhile, until Escape is up, or until the program is asked to end
+// (the window closed, a termination signal): the next frame end then runs the exit screen.
 void WaitForEscapeRelease() {
-  while (IsKeyDown(27)) SleepMs(2);
+  while (IsKeyDown(27) && !EndRequested()) SleepMs(2);
 }
 
 bool AnySet(int slot) {

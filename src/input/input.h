@@ -122,6 +122,10 @@ int NextChar();                    // next typed character code, 0 when none
 void FlushKeyboard();
 void FlushMouse();
 int TakeCloseRequest();            // 1 once after the window was asked to close
+// 1 while the program is asked to end (a window close not yet taken, or a termination signal), without
+// taking the request: a wait that only the player's input would end stops at it, and the next frame
+// end runs the exit screen.
+int EndRequested();
 // From now on SIGTERM, SIGINT and SIGHUP become a close request at the next pump, with
 // Input.Terminating set: the program saves and ends as when its window is closed, but waits for no one
 // (the system or the terminal is ending it). Replaces the window library's own handlers.

@@ -111,6 +111,11 @@ int TakeCloseRequest() {
   return requested ? 1 : 0;
 }
 
+int EndRequested() {
+  PumpEvents();
+  return Input.CloseRequested || Input.Terminating ? 1 : 0;
+}
+
 int MouseWheel() {
   PumpEvents();
   return Input.Wheel;

@@ -10,9 +10,10 @@ namespace {
 // Escape, Enter and the left button: each of them confirms the screen.
 bool ConfirmControlHeld() { return IsKeyDown(27) || IsKeyDown(13) || IsMouseDown(1); }
 
-// Waits, without drawing, until the controls that confirm are all up.
+// Waits, without drawing, until the controls that confirm are all up, or until the program is asked
+// to end (the window closed, a termination signal): a key held then must not keep it alive.
 void WaitForRelease() {
-  while (ConfirmControlHeld()) SleepMs(1);
+  while (ConfirmControlHeld() && !EndRequested()) SleepMs(1);
 }
 
 }  // namespace

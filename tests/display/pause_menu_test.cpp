@@ -1,3 +1,5 @@
+#include <csignal>
+
 #include "display/display_fixture.h"
 #include "support/read_back.h"
 
@@ -47,6 +49,10 @@ int Highlighted() {
   }
   return -1;
 }
+
+// Thrown by a script once a wait has gone on far past the moment it should have ended, so that a wait
+// that never ends fails the test instead of hanging it.
+struct StillWaiting {};
 
 // The game: black frames (or grey ones) until the frame end returns the menu's answer.
 int PlayUntilThePauseMenuAnswers(bool grey = false) {
@@ -206,4 +212,69 @@ TEST_F(PauseMenuTest, TheTimeInTheMenuDoesNotCountForTheGame) {
   EXPECT_EQ(PlayUntilThePauseMenuAnswers(), 1);
   EXPECT_EQ(opened, 1);
   EXPECT_NEAR(static_cast<double>(Display.GameStartTime - 500), 10000.0, 20.0);
+}
+
+// Asked to end (the window closed, or SIGTERM) while Escape is held, the menu stops waiting for its
+// release, and the next frame end runs the exit screen: the menu's own when the Escape that opened the
+// menu is still held, the game's when the Escape that closed it is.
+TEST_F(PauseMenuTest, AnEndRequestStopsTheWaitsForEscapesRelease) {
+  REQUIRE_DISPLAY();
+  struct Case {
+    const char* what;
+    bool signal;  // SIGTERM, else the window's close
+    std::vector<KeyAt> keys;
+    int exitsInPauseState;  // 2 in the menu's frame end, 1 in the game's
+  } cases[] = {
+      {"the window closed, the opening Escape held", false, {{1100, 27, true}}, 2},
+      {"SIGTERM, the opening Escape held", true, {{1100, 27, true}}, 2},
+      {"the window closed, the closing Escape held", false, {{1100, 27, true}, {1200, 27, false}, {1500, 27, true}}, 1},
+      {"SIGTERM, the closing Escape held", true, {{1100, 27, true}, {1200, 27, false}, {1500, 27, true}}, 1},
+  };
+  static int exitPauseState;
+  for (const Case& c : cases) {
+    ResetAllState(1000);
+    ASSERT_NE(OpenScreen(800, 600, 0, 60, 0), nullptr);
+    SetVirtualSize(800, 600);
+    Hooks.PauseMenu = PauseMenu;
+    exitPauseState = -1;
+    Hooks.ExitScreen = [] {
+      exitPauseState = Display.PauseState;
+      throw ProgramExit{0};
+    };
+    Display.PauseState = 1;
+    if (c.signal) CatchTerminationSignals();
+    ScriptKeys(c.keys);
+    auto keys = Input.EventScript;
+    auto asked = std::make_shared<bool>(false), gaveUp = std::make_shared<bool>(false);
+    const bool signal = c.signal;
+    Input.EventScript = [keys, asked, gaveUp, signal] {
+      keys();
+      const uint32_t t = ClockMs();
+      if (t >= 3000 && !*asked) {
+        *asked = true;
+        if (signal) std::raise(SIGTERM);
+        else FeedInputEvent(InputEvent(InputEvent::Close));
+      }
+      if (t > 60000 && !*gaveUp) {
+        *gaveUp = true;
+        throw StillWaiting{};
+      }
+    };
+    bool exited = false, hung = false;
+    try {
+      PlayUntilThePauseMenuAnswers();
+    } catch (const ProgramExit&) {
+      exited = true;
+    } catch (const StillWaiting&) {
+      hung = true;
+    }
+    EXPECT_FALSE(hung) << c.what << ": still waiting at " << ClockMs();
+    EXPECT_TRUE(exited) << c.what;
+    EXPECT_EQ(exitPauseState, c.exitsInPauseState) << c.what;
+    EXPECT_GE(ClockMs(), 3000u) << c.what;
+    EXPECT_LT(ClockMs(), 3040u) << c.what;
+  }
+  std::signal(SIGTERM, SIG_DFL);
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGHUP, SIG_DFL);
 }

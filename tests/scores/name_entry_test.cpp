@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
 
 #include "core/core.h"
@@ -34,6 +35,10 @@ struct ScreenScript {
   std::vector<std::string> names;  // PlayerName after each frame
   std::function<void()> onFrame;
 };
+
+// Thrown by a script once a wait has gone on far past the moment it should have ended, so that a wait
+// that never ends fails the test instead of hanging it.
+struct StillWaiting {};
 
 }  // namespace
 
@@ -129,6 +134,66 @@ TEST_F(NameEntryTest, AControlHeldFromTheGameMustBeLetGoBeforeAnythingConfirms) 
     EXPECT_GE(ClockMs(), 3100u) << c.down.code;   // confirmed by the new press, returned on its release
     EXPECT_LT(ClockMs(), 3200u) << c.down.code;
   }
+}
+
+// Asked to end (the window closed, or SIGTERM) while a confirming control is held, neither wait for its
+// release goes on: the one before the screen's first frame, whose frame end then runs the exit screen,
+// and the one after the screen was confirmed, which returns with the request still pending for the
+// next frame end to act on.
+TEST_F(NameEntryTest, AnEndRequestStopsTheWaitsForAHeldControl) {
+  struct Case {
+    const char* what;
+    bool signal;        // SIGTERM, else the window's close
+    bool heldFromGame;  // Enter held as the screen opens; else Escape pressed in its third frame and held
+  } cases[] = {
+      {"the window closed, Enter held from the game", false, true},
+      {"SIGTERM, Enter held from the game", true, true},
+      {"the window closed, the confirming Escape held", false, false},
+      {"SIGTERM, the confirming Escape held", true, false},
+  };
+  for (const Case& c : cases) {
+    ResetAllState(1000);
+    Hooks.ExitScreen = [] { throw ProgramExit{0}; };
+    if (c.signal) CatchTerminationSignals();
+    if (c.heldFromGame) Key(13, true);
+    bool asked = false, gaveUp = false;
+    ScreenScript script([&](int frames) {
+      const uint32_t t = ClockMs();
+      if (!c.heldFromGame && frames == 3 && !Input.KeyDown[27]) Key(27, true);
+      if (t >= 3000 && !asked) {
+        asked = true;
+        if (c.signal) std::raise(SIGTERM);
+        else FeedInputEvent(InputEvent(InputEvent::Close));
+      }
+      if (t > 60000 && !gaveUp) {
+        gaveUp = true;
+        throw StillWaiting{};
+      }
+    });
+    bool exited = false, hung = false;
+    try {
+      EnterName();
+    } catch (const ProgramExit&) {
+      exited = true;
+    } catch (const StillWaiting&) {
+      hung = true;
+    }
+    EXPECT_FALSE(hung) << c.what << ": still waiting at " << ClockMs();
+    EXPECT_GE(ClockMs(), 3000u) << c.what;
+    EXPECT_LT(ClockMs(), 3040u) << c.what;
+    if (c.heldFromGame) {
+      EXPECT_TRUE(exited) << c.what;
+      EXPECT_EQ(script.names.size(), 1u) << c.what;  // the screen's first frame end ran the exit screen
+    } else {
+      EXPECT_FALSE(exited) << c.what;
+      EXPECT_EQ(IsKeyDown(27), 1) << c.what;
+      EXPECT_EQ(TakeCloseRequest(), 1) << c.what;  // left for the next frame end
+    }
+    EXPECT_EQ(Input.Terminating, c.signal) << c.what;
+  }
+  std::signal(SIGTERM, SIG_DFL);
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGHUP, SIG_DFL);
 }
 
 // ---- On the frame buffer ------------------------------------------------------------------------------
