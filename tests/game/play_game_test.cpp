@@ -89,6 +89,49 @@ TEST_F(PlayGameTest, QuittingFromThePauseMenuEndsTheGameWithTheQuitMark) {
   EXPECT_EQ(ScoreLists.LocalScores[0]->Quit, 1);
 }
 
+// The window closed while the name is asked for ends the program from inside the name entry (its
+// frame end runs the exit screen, which saves the score file): the game just played is kept, under
+// the name offered; a name confirmed after the game replaces the offered one in the file.
+TEST_F(PlayGameTest, TheGameIsKeptWhenTheProgramEndsDuringTheNameEntry) {
+  for (const bool close : {true, false}) {
+    std::remove(dir.file(ScoreFileName).c_str());
+    SetUp();
+    ScoreLists.PlayerName = "Offered";
+    Hooks.PauseMenu = [] { return 99; };
+    Hooks.ExitScreen = [] {
+      SaveScores();
+      throw ProgramExit{0};
+    };
+    Input.EventScript = [close] {
+      if (ClockMs() > 3000 && Display.PauseState != 0 && !Input.KeyDown[27])
+        FeedInputEvent(InputEvent(InputEvent::KeyDown, 27));
+      if (Display.PauseState == 0 && Input.KeyDown[27]) FeedInputEvent(InputEvent(InputEvent::KeyUp, 27));
+      if (Display.PauseState != 0) return;
+      if (close) {
+        FeedInputEvent(InputEvent(InputEvent::Close));
+      } else if (ScoreLists.PlayerName == "Offered") {
+        FeedInputEvent(InputEvent(InputEvent::KeyDown, 8));  // one backspace, then Enter
+        FeedInputEvent(InputEvent(InputEvent::KeyUp, 8));
+      } else {
+        TapEnterAfterTheGame();
+      }
+    };
+    bool exited = false;
+    try {
+      PlayGame();
+    } catch (const ProgramExit&) {
+      exited = true;
+    }
+    EXPECT_EQ(exited, close);
+    ResetScoresState();
+    BuildDefaultKey();
+    LoadScores();
+    ASSERT_EQ(ScoreLists.LocalScores.size(), 1u) << (close ? "closed" : "confirmed");
+    EXPECT_EQ(ScoreLists.LocalScores[0]->Name, close ? "Offered" : "Offere");
+    EXPECT_EQ(ScoreLists.LocalScores[0]->Quit, 1);
+  }
+}
+
 // An Apply in the middle of a game changes the space (here to the 16:9 one): from the next frame the
 // grid spans the new width and drops fall in the columns that are new.
 TEST_F(PlayGameTest, AnApplyDuringAGameChangesTheGridsExtent) {
