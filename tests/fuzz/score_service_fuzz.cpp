@@ -1,11 +1,12 @@
-// Any bytes as requests to the score server, each input against a fresh store in memory. The first
-// byte says how the rest is read:
+// Any bytes as requests to the score server, in a store in memory. The first byte says how the rest
+// is read:
 //   'L'  a login as the game makes it, from fields separated by zero bytes: week, user name,
 //        password, then optionally text appended to the token and the name inside the token (the
 //        user name when left out). The fields are scrambled by the game's own builders, so that
 //        mutations land behind both checksums.
-//   'U'  the same fields, the third one the upload line: a login, the upload, then the table the
-//        record went to.
+//   'U'  the same fields, the fourth one the upload line: a login, the upload, then the table the
+//        record went to. Both run against a fresh store, so that what they answer depends on the
+//        input alone.
 //   else the raw request: the path, then pairs of key and value, all separated by zero bytes.
 // The service answers every request without crashing and with one of its statuses; a login the game
 // could send is welcomed, then recognised, and refused with another password; an upload it accepts
@@ -129,7 +130,7 @@ void LoginAndUpload(bool upload, const std::vector<std::string>& fields) {
   const auto expected = ReadOnlineTable(rest.substr(0, at) + "\n" + rest.substr(at + separator.size()));
   Check(expected.size() == 1);
   const Scores& e = *expected[0];
-  const int64_t table = int64_t{-e.GameMode - 1} + 100 * int64_t{e.Level} + 1000 * int64_t{e.GameFlags};
+  const int64_t table = ~int64_t{e.GameMode} + 100 * int64_t{e.Level} + 1000 * int64_t{e.GameFlags};
   const std::string prefix = "/enscore/tables/" + week + "/";
   const ServiceReply got = Handle(*service, prefix + std::to_string(table) + ".txt", {});
   Check(got.Status == 200 && !IsMissingTable(got.Body));
@@ -143,11 +144,13 @@ void LoginAndUpload(bool upload, const std::vector<std::string>& fields) {
   Check(other.Status == 404 && IsMissingTable(other.Body));
 }
 
+// Raw requests share one service for the whole run: nothing checked of them depends on what came before.
 void Raw(const std::string& bytes) {
+  static const std::unique_ptr<ScoreService> service = FreshService();
   const std::vector<std::string> parts = SplitAtZero(bytes);
   QueryParams params;
   for (size_t i = 1; i + 1 < parts.size(); i += 2) params.emplace_back(parts[i], parts[i + 1]);
-  Handle(*FreshService(), parts[0], params);
+  Handle(*service, parts[0], params);
 }
 
 // ---- Seeds ----------------------------------------------------------------------------------------
