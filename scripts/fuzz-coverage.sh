@@ -3,8 +3,9 @@
 # source-based coverage (build-fuzz-cov/), runs each target once over every input of its corpus
 # (build-fuzz/corpus/TARGET) and its seeds (libFuzzer's -runs=0), merges the profiles with
 # llvm-profdata and prints llvm-cov's report for the source files the target is there to test.
-# Writes build-fuzz/coverage/TARGET.txt (the report) and build-fuzz/coverage/summary.txt (one line a
-# target: name, then the share of those files' lines run). Called by scripts/fuzz-campaign.sh.
+# Writes build-fuzz/coverage/TARGET.txt (the report for those files; TARGET.all.txt for every file)
+# and build-fuzz/coverage/summary.txt (one line a target: name, the share of those files' lines run,
+# the files). Called by scripts/fuzz-campaign.sh.
 #   scripts/fuzz-coverage.sh [TARGET...]    default: every target that has a corpus
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -59,18 +60,28 @@ for name in "${targets[@]}"; do
   LLVM_PROFILE_FILE="$profiles/%p.profraw" build-fuzz-cov/tests/fuzz/"$name" -runs=0 -timeout=10 -rss_limit_mb=2048 \
     "${inputs[@]}" > "$out/$name.log" 2>&1
   "$profdata" merge -sparse "$profiles"/*.profraw -o "$out/$name.profdata" || { echo "$name: no profile"; continue; }
-  files=()
-  if [ -n "${sources[$name]:-}" ]; then
-    for f in ${sources[$name]}; do files+=("$PWD/$f"); done
-  else
-    files=("$PWD/src" "$PWD/server")
-  fi
-  "$cov" report build-fuzz-cov/tests/fuzz/"$name" -instr-profile="$out/$name.profdata" "${files[@]}" > "$out/$name.txt"
+  # llvm-cov names the files as they were compiled (relative when the compiler ran through ccache
+  # with a base folder), so the report is filtered here, by the end of each file's path.
+  "$cov" report build-fuzz-cov/tests/fuzz/"$name" -instr-profile="$out/$name.profdata" > "$out/$name.all.txt"
+  awk -v wanted="${sources[$name]:-src/ server/}" '
+    BEGIN { n = split(wanted, w, " ") }
+    NR <= 2 { print; next }
+    $1 == "TOTAL" || NF < 10 { next }
+    {
+      f = "/" $1
+      for (i = 1; i <= n; i++) {
+        dir = substr(w[i], length(w[i])) == "/"
+        if ((dir && index(f, "/" w[i]) > 0) || (!dir && substr(f, length(f) - length(w[i])) == "/" w[i])) {
+          print; lines += $8; missed += $9; break
+        }
+      }
+    }
+    END { printf "TOTAL lines %d missed %d cover %.2f%%\n", lines, missed, lines ? 100 * (lines - missed) / lines : 0 }
+  ' "$out/$name.all.txt" > "$out/$name.txt"
   echo "== $name"
   cat "$out/$name.txt"
-  # The TOTAL row: regions (3 columns), functions (3), then lines: count, missed, cover.
-  lines=$(awk '$1 == "TOTAL" { print $10 }' "$out/$name.txt")
-  echo "$name ${lines:-?} ${sources[$name]:-src/ server/}" >> "$out/summary.txt"
+  cover=$(awk '$1 == "TOTAL" { print $7 }' "$out/$name.txt")
+  echo "$name ${cover:-?} ${sources[$name]:-src/ server/}" >> "$out/summary.txt"
 done
 echo "== line coverage"
 cat "$out/summary.txt"
