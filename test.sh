@@ -16,8 +16,7 @@ if [ "${1:-}" = "--fuzz" ]; then
     name=$(basename "$target")
     corpus=$PWD/build-fuzz/corpus/$name  # absolute: a target may change its working folder
     mkdir -p "$corpus"
-    seeds=()
-    [ -d "tests/fuzz/seeds/$name" ] && seeds=("$PWD/tests/fuzz/seeds/$name")
+    mapfile -t seeds < <(scripts/fuzz-seeds.sh build-fuzz "$name")
     echo "== $name for $seconds s"
     "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
       "$corpus" "${seeds[@]}" 2>&1 | tail -n 12

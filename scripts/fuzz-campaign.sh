@@ -3,29 +3,43 @@
 # RUNS executions or MINUTES minutes, whichever comes first, with AddressSanitizer and
 # UndefinedBehaviorSanitizer. Prints one line per target: executions, time, findings. A crashing input
 # is kept in build-fuzz/findings/TARGET/ and should be copied into tests/fuzz/seeds/TARGET/ with the fix.
+# Each target starts from its seeds (scripts/fuzz-seeds.sh). Afterwards scripts/fuzz-coverage.sh
+# measures the line coverage of each target's final corpus over the files it is there to test; the
+# summary, one line a target with that figure, is printed again and kept in build-fuzz/campaign/summary.txt.
 #   scripts/fuzz-campaign.sh [RUNS [MINUTES [TARGET...]]]    defaults: 10000000 30, every target
 set -uo pipefail
 cd "$(dirname "$0")/.."
+./scripts/install-deps.sh --test
 runs=${1:-10000000} minutes=${2:-30}
 shift $(( $# > 2 ? 2 : $# ))
 if [ ! -d build-fuzz ]; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVQ_FUZZ=ON >/dev/null
 fi
 cmake --build build-fuzz -j"$(nproc)" >/dev/null || exit 1
-targets=("$@")
+targets=("$@") summary=()
 [ ${#targets[@]} -eq 0 ] && for t in build-fuzz/tests/fuzz/*_fuzz; do targets+=("$(basename "$t")"); done
 for name in "${targets[@]}"; do
   # Absolute paths: a target may change its working folder (the music file's reads music/ under it).
   corpus=$PWD/build-fuzz/corpus/$name findings=$PWD/build-fuzz/findings/$name log=$PWD/build-fuzz/campaign/$name.log
   mkdir -p "$corpus" "$findings" build-fuzz/campaign
-  seeds=()
-  [ -d "tests/fuzz/seeds/$name" ] && seeds=("$PWD/tests/fuzz/seeds/$name")
+  mapfile -t seeds < <(scripts/fuzz-seeds.sh build-fuzz "$name")
   start=$(date +%s)
   build-fuzz/tests/fuzz/"$name" -runs="$runs" -max_total_time=$((minutes * 60)) -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" "${seeds[@]}" > "$log" 2>&1
   status=$?
   execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$')
   found=$(find "$findings" -type f | wc -l)
-  printf '%-24s %12s executions %6ss  status %d  findings %d\n' "$name" "${execs:-?}" $(( $(date +%s) - start )) \
-    "$status" "$found"
+  line=$(printf '%-24s %12s executions %6ss  status %d  findings %d' "$name" "${execs:-?}" \
+    $(( $(date +%s) - start )) "$status" "$found")
+  echo "$line"
+  summary+=("$line")
 done
+
+scripts/fuzz-coverage.sh "${targets[@]}" > build-fuzz/campaign/coverage.log 2>&1 ||
+  echo "coverage step failed: see build-fuzz/campaign/coverage.log"
+echo "== summary"
+for i in "${!targets[@]}"; do
+  cover=$(awk -v t="${targets[$i]}" '$1 == t { print $2 " of the lines of " substr($0, index($0, $3)) }' \
+    build-fuzz/coverage/summary.txt 2>/dev/null)
+  echo "${summary[$i]}  coverage ${cover:-?}"
+done | tee build-fuzz/campaign/summary.txt

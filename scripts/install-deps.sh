@@ -17,7 +17,7 @@ build_pkgs=(
 test_pkgs=(
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils libx11-dev curl
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev llvm-14
   libopenal1
   desktop-file-utils appstream
 )

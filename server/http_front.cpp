@@ -18,7 +18,6 @@ namespace {
 
 constexpr int ConnectionLimitMs = 10000;  // one connection as a whole: no client holds a worker longer
 constexpr int ReadLimitMs = 5000;         // each wait for the client's next bytes
-constexpr size_t RequestLimitBytes = 65536;  // the whole request as received
 constexpr int DrainLimitMs = 2000;        // waiting for the client to close after the reply
 
 int64_t SteadyMs() {
@@ -53,40 +52,39 @@ void AddressText(const sockaddr_storage& addr, std::string& ip, int& port) {
   ip = text;
 }
 
-// One connection as the library reads and writes it. Until the request head has ended (at its
-// first empty line), a lone LF reads as CR LF, so the game's requests parse like any other.
-class RequestStream : public httplib::Stream {
+// What the front's two streams share: the request read through a RequestReader, and whether any
+// reply bytes went out.
+class FrontStream : public httplib::Stream {
+ public:
+  bool TooLarge() const { return reader_.TooLarge(); }
+  bool Wrote() const { return wrote_; }
+
+ protected:
+  RequestReader reader_;
+  bool wrote_ = false;
+};
+
+// One connection as the library reads and writes it, with a time limit for the whole connection
+// and for each wait.
+class RequestStream : public FrontStream {
  public:
   explicit RequestStream(int fd) : fd_(fd), deadline_(SteadyMs() + ConnectionLimitMs) {
     ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
   }
 
-  bool TooLarge() const { return tooLarge_; }
-  bool Wrote() const { return wrote_; }
-
-  bool is_readable() const override { return pos_ < pending_.size() || WaitFor(fd_, POLLIN, ReadDeadline()); }
+  bool is_readable() const override { return reader_.Waiting() || WaitFor(fd_, POLLIN, ReadDeadline()); }
   bool is_writable() const override { return WaitFor(fd_, POLLOUT, ReadDeadline()); }
 
   ssize_t read(char* ptr, size_t size) override {
-    while (pos_ >= pending_.size()) {
-      pending_.clear();
-      pos_ = 0;
+    while (!reader_.Waiting()) {
       if (!WaitFor(fd_, POLLIN, ReadDeadline())) return -1;
       char buffer[4096];
       const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
       if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
       if (n <= 0) return n;
-      received_ += static_cast<size_t>(n);
-      if (received_ > RequestLimitBytes) {
-        tooLarge_ = true;
-        return -1;
-      }
-      Take(buffer, static_cast<size_t>(n));
+      if (!reader_.Take(std::string_view(buffer, static_cast<size_t>(n)))) return -1;
     }
-    const size_t n = std::min(size, pending_.size() - pos_);
-    std::memcpy(ptr, pending_.data() + pos_, n);
-    pos_ += n;
-    return static_cast<ssize_t>(n);
+    return static_cast<ssize_t>(reader_.Read(ptr, size));
   }
 
   ssize_t write(const char* ptr, size_t size) override {
@@ -120,38 +118,69 @@ class RequestStream : public httplib::Stream {
  private:
   int64_t ReadDeadline() const { return std::min(deadline_, SteadyMs() + ReadLimitMs); }
 
-  // Adds received bytes to what the library reads next, lone LFs of the head made CR LF.
-  void Take(const char* bytes, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-      const char c = bytes[i];
-      if (!headEnded_ && c == '\n' && previous_ != '\r') Emit('\r');
-      previous_ = c;
-      Emit(c);
-    }
-  }
-  void Emit(char c) {
-    pending_.push_back(c);
-    if (headEnded_) return;
-    tail_ = (tail_ << 8) | static_cast<unsigned char>(c);
-    if ((tail_ & 0xFFFFFFFFu) == 0x0D0A0D0Au) headEnded_ = true;  // CR LF CR LF
-  }
-
   int fd_;
   int64_t deadline_;
-  std::string pending_;
-  size_t pos_ = 0;
-  size_t received_ = 0;
-  char previous_ = 0;
-  uint32_t tail_ = 0;
-  bool headEnded_ = false;
-  bool tooLarge_ = false;
-  bool wrote_ = false;
+};
+
+// A connection whose bytes are given in advance, in the pieces they arrive in; what the front
+// writes back is kept.
+class MemoryStream : public FrontStream {
+ public:
+  explicit MemoryStream(const std::vector<std::string>& pieces) : pieces_(pieces) {}
+
+  const std::string& Sent() const { return sent_; }
+
+  bool is_readable() const override { return reader_.Waiting() || next_ < pieces_.size(); }
+  bool is_writable() const override { return true; }
+
+  ssize_t read(char* ptr, size_t size) override {
+    while (!reader_.Waiting()) {
+      if (next_ >= pieces_.size()) return 0;  // the client closed its side
+      if (!reader_.Take(pieces_[next_++])) return -1;
+    }
+    return static_cast<ssize_t>(reader_.Read(ptr, size));
+  }
+
+  ssize_t write(const char* ptr, size_t size) override {
+    sent_.append(ptr, size);
+    wrote_ = wrote_ || size > 0;
+    return static_cast<ssize_t>(size);
+  }
+
+  void get_remote_ip_and_port(std::string& ip, int& port) const override {
+    ip = "127.0.0.1";
+    port = 0;
+  }
+  void get_local_ip_and_port(std::string& ip, int& port) const override {
+    ip = "127.0.0.1";
+    port = 0;
+  }
+  socket_t socket() const override { return INVALID_SOCKET; }
+
+ private:
+  const std::vector<std::string>& pieces_;
+  size_t next_ = 0;
+  std::string sent_;
 };
 
 // The library's server with each connection read through a RequestStream, one request per
 // connection (HTTP/1.0).
 class LineTolerantServer : public httplib::Server {
  public:
+  // Reads and answers the one request of a connection; a request refused as too large before any
+  // reply went out is answered with 413.
+  bool Serve(FrontStream& stream) {
+    bool closed = false;
+    const bool ok = process_request(stream, true, closed, [](httplib::Request&) {});
+    if (stream.TooLarge() && !stream.Wrote()) {
+      const std::string refusal =
+          "HTTP/1.0 413 Request Entity Too Large\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n"
+          "REFUSED: request too large";
+      stream.write(refusal.data(), refusal.size());
+    }
+    return ok;
+  }
+
   // The library listens with a queue of 5 connections; more clients at once would wait for a SYN
   // to be sent again (a second). Listening again on the bound socket widens the queue.
   void WidenBacklog() {
@@ -163,14 +192,7 @@ class LineTolerantServer : public httplib::Server {
     bool ok = false;
     {
       RequestStream stream(sock);
-      bool closed = false;
-      ok = process_request(stream, true, closed, [](httplib::Request&) {});
-      if (stream.TooLarge() && !stream.Wrote()) {
-        const std::string refusal =
-            "HTTP/1.0 413 Request Entity Too Large\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n"
-            "REFUSED: request too large";
-        stream.write(refusal.data(), refusal.size());
-      }
+      ok = Serve(stream);
     }
     // The reply is complete: say so, then let the client close first, reading what it still sends
     // (the game's request ends with a CR LF after its empty line). Closing with bytes unread would
@@ -215,7 +237,7 @@ ScoreHttpServer::ScoreHttpServer(ScoreService& service) : impl_(std::make_unique
     res.status = 500;
     res.set_content("REFUSED: internal error", "text/plain");
   });
-  server.set_payload_max_length(4096);
+  server.set_payload_max_length(BodyLimitBytes);
 }
 
 ScoreHttpServer::~ScoreHttpServer() { Stop(); }
@@ -230,3 +252,43 @@ int ScoreHttpServer::Bind(const std::string& address, int port) {
 bool ScoreHttpServer::Run() { return impl_->server.listen_after_bind(); }
 
 void ScoreHttpServer::Stop() { impl_->server.stop(); }
+
+std::string ScoreHttpServer::Answer(const std::vector<std::string>& pieces) {
+  MemoryStream stream(pieces);
+  impl_->server.Serve(stream);
+  return stream.Sent();
+}
+
+// ---- Reading a request ------------------------------------------------------------------------------
+bool RequestReader::Take(std::string_view bytes) {
+  if (tooLarge_ || bytes.size() > RequestLimitBytes - received_) {
+    tooLarge_ = true;
+    return false;
+  }
+  received_ += bytes.size();
+  for (const char c : bytes) {
+    if (!headEnded_ && c == '\n' && previous_ != '\r') Emit('\r');
+    previous_ = c;
+    Emit(c);
+  }
+  return true;
+}
+
+size_t RequestReader::Read(char* out, size_t size) {
+  const size_t n = std::min(size, pending_.size() - pos_);
+  std::memcpy(out, pending_.data() + pos_, n);
+  pos_ += n;
+  if (pos_ == pending_.size()) {
+    pending_.clear();
+    pos_ = 0;
+  }
+  return n;
+}
+
+void RequestReader::Emit(char c) {
+  pending_.push_back(c);
+  if (headEnded_) return;
+  ++headBytes_;
+  tail_ = (tail_ << 8) | static_cast<unsigned char>(c);
+  if (tail_ == 0x0D0A0D0Au) headEnded_ = true;  // CR LF CR LF
+}

@@ -144,3 +144,58 @@ TEST_F(HttpFrontTest, MalformedAndOversizedRequestsAreRefused) {
   // Still serving.
   EXPECT_NE(Upper(GameGet("/enscore/tables/278/1.txt")).find("<HEAD>"), std::string::npos);
 }
+
+// What the library parses from pieces of a request: a lone LF of the head reads as CR LF wherever
+// the pieces are cut, the head ends at its first empty line, the bytes after it pass unchanged, and
+// the request is refused once more than RequestLimitBytes arrive.
+TEST(RequestReaderTest, ReadsLineEndsAcrossPiecesAndKeepsTheLimit) {
+  struct Case {
+    std::string what;
+    std::vector<std::string> pieces;
+    std::string parsed;
+    size_t headBytes;  // 0: the head has not ended
+    bool tooLarge;
+  };
+  const std::string limit(RequestLimitBytes, 'a');
+  const Case cases[] = {
+      {"the game's request", {"GET / HTTP/1.0\nHost: x\n\n\r\n"}, "GET / HTTP/1.0\r\nHost: x\r\n\r\n\r\n", 27, false},
+      {"CR and LF in two pieces", {"GET / HTTP/1.0\r", "\nHost: x\r", "\n\r", "\n"}, "GET / HTTP/1.0\r\nHost: x\r\n\r\n", 27,
+       false},
+      {"the empty line in two pieces", {"GET / HTTP/1.0\n", "\n", "a\nb"}, "GET / HTTP/1.0\r\n\r\na\nb", 18, false},
+      {"a lone CR is no line end", {"GET / HTTP/1.0\r\r\n\n"}, "GET / HTTP/1.0\r\r\n\r\n", 19, false},
+      {"no empty line yet", {"GET / HTTP/1.0\nHost: x\n"}, "GET / HTTP/1.0\r\nHost: x\r\n", 0, false},
+      {"exactly the limit", {limit}, limit, 0, false},
+      {"one byte past the limit", {limit, "b"}, limit, 0, true},
+  };
+  for (const Case& c : cases) {
+    RequestReader reader;
+    std::string parsed;
+    for (const std::string& piece : c.pieces) {
+      if (!reader.Take(piece)) break;
+      char buffer[7];  // small, so that reading takes several calls
+      while (reader.Waiting()) parsed.append(buffer, reader.Read(buffer, sizeof buffer));
+    }
+    EXPECT_EQ(parsed, c.parsed) << c.what;
+    EXPECT_EQ(reader.HeadBytes(), c.headBytes) << c.what;
+    EXPECT_EQ(reader.HeadEnded(), c.headBytes > 0) << c.what;
+    EXPECT_EQ(reader.TooLarge(), c.tooLarge) << c.what;
+    EXPECT_LE(reader.Received(), RequestLimitBytes) << c.what;
+  }
+}
+
+TEST_F(HttpFrontTest, AnswersRequestsGivenAsBytesLikeSockets) {
+  // The game's request one byte at a time, the same with CR LF in one piece, and one too large.
+  const std::string game = "GET //enscore/tables/278/1.txt HTTP/1.0\nHost: x\nUser-Agent: KavrelThttp/1.0\n\n\r\n";
+  std::vector<std::string> bytes;
+  for (char c : game) bytes.push_back(std::string(1, c));
+  const std::string lf = front->Answer(bytes);
+  const std::string crlf = front->Answer({"GET //enscore/tables/278/1.txt HTTP/1.0\r\nHost: x\r\n"
+                                          "User-Agent: KavrelThttp/1.0\r\n\r\n\r\n"});
+  EXPECT_EQ(lf.substr(0, 22), "HTTP/1.1 404 Not Found");
+  EXPECT_NE(Upper(lf).find("<HEAD>"), std::string::npos);
+  EXPECT_EQ(lf, crlf);
+  EXPECT_EQ(lf, Exchange(port, game));
+  const std::string large = front->Answer({"GET /" + std::string(RequestLimitBytes, 'a') + " HTTP/1.0\n\n"});
+  EXPECT_EQ(large.substr(0, 12), "HTTP/1.0 413");
+  EXPECT_EQ(front->Answer({}), "");
+}
