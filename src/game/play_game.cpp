@@ -130,14 +130,9 @@ void PlayGame() {
   }
   Wait(1500);
   Display.PauseState = 0;
-  // The game is stored before the name entry, under the name offered there, so that a window
-  // closed or a termination signal during the entry (which end the program from inside it) keeps
-  // the game; the name confirmed then replaces the offered one.
-  const auto record = StoreFinishedGame(round.Score, Game.BadgeTable, round.EndReason == 99 ? 1 : 0);
+  // The record waits for the name; a window closed or a termination signal during the entry (which
+  // end the program from inside it) still stores the game, under the name as it stands then.
+  HoldFinishedGame(round.Score, Game.BadgeTable, round.EndReason == 99 ? 1 : 0);
   EnterName();
-  const std::string name = StorableName(ScoreLists.PlayerName);
-  if (record->Name != name) {
-    record->Name = name;
-    SaveScores();
-  }
+  StoreHeldGame();
 }

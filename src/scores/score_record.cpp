@@ -111,3 +111,13 @@ std::shared_ptr<Scores> StoreFinishedGame(int64_t score, const std::array<int32_
   SaveScores();
   return record;
 }
+
+void HoldFinishedGame(int64_t score, const std::array<int32_t, 31>& best, int32_t quit) {
+  ScoreLists.Pending = {true, score, best, quit};
+}
+
+std::shared_ptr<Scores> StoreHeldGame() {
+  if (!ScoreLists.Pending.Waiting) return nullptr;
+  ScoreLists.Pending.Waiting = false;
+  return StoreFinishedGame(ScoreLists.Pending.Score, ScoreLists.Pending.Best, ScoreLists.Pending.Quit);
+}

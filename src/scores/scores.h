@@ -38,6 +38,14 @@ struct ScoresState {
   std::vector<std::shared_ptr<Scores>> LocalScores;   // newest first after every sort
   std::vector<std::shared_ptr<Scores>> OnlineScores;
   std::shared_ptr<Scores> LastRecord;                 // the most recent finished game
+  // A game over whose name is still being asked for: the exit screen stores it when the program is
+  // ended from inside the name entry (the window closed, a termination signal).
+  struct PendingGame {
+    bool Waiting = false;
+    int64_t Score = 0;
+    std::array<int32_t, 31> Best{};
+    int32_t Quit = 0;
+  } Pending;
   std::shared_ptr<Scores> LocalBest;  // top of the local ranked list for the difficulty last drawn
   std::string PlayerName = "Player";
   std::string OnlineUser, OnlinePassword;
@@ -81,6 +89,10 @@ std::string StorableName(std::string_view name);
 // Makes the record of the game that just ended (score, per-level values, quit mark; name, date,
 // time, badges and game options from the current state), makes it the last record, adds it to
 // LocalScores, sorts, and saves the score file at once. Returns the record.
+// Notes a game over whose record waits for the name entry.
+void HoldFinishedGame(int64_t score, const std::array<int32_t, 31>& best, int32_t quit);
+// Stores the held game, if any, under the current PlayerName (StoreFinishedGame); null when none.
+std::shared_ptr<Scores> StoreHeldGame();
 std::shared_ptr<Scores> StoreFinishedGame(int64_t score, const std::array<int32_t, 31>& best, int32_t quit);
 
 // ---- High-score panel -------------------------------------------------------------------------------

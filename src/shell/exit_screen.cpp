@@ -57,7 +57,7 @@ void ExitScreen() {
   // its drawing back end.
   RemoveCrashMarker();
   WriteSetup();
-  SaveScores();
+  if (!StoreHeldGame()) SaveScores();  // a game ended from inside the name entry is kept
   for (const char* line : {"Closing Up", "", "Bye!", "", "Play again, soon!!"}) DebugLine(line);
 
   DrawFarewell();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "audio/audio.h"
 #include "core/core.h"
 #include "display/display.h"
@@ -89,26 +91,25 @@ TEST_F(PlayGameTest, QuittingFromThePauseMenuEndsTheGameWithTheQuitMark) {
   EXPECT_EQ(ScoreLists.LocalScores[0]->Quit, 1);
 }
 
-// The window closed while the name is asked for ends the program from inside the name entry (its
-// frame end runs the exit screen, which saves the score file): the game just played is kept, under
-// the name offered; a name confirmed after the game replaces the offered one in the file.
+// A termination signal while the name is asked for ends the program from inside the name entry (its
+// frame end runs the exit screen, which saves the score file and ends without waiting): the game just
+// played is kept, under the name offered. A name confirmed after the game is the one stored.
 TEST_F(PlayGameTest, TheGameIsKeptWhenTheProgramEndsDuringTheNameEntry) {
-  for (const bool close : {true, false}) {
+  for (const bool terminate : {true, false}) {
     std::remove(dir.file(ScoreFileName).c_str());
     SetUp();
+    Shell.FilesDir = dir.path();
     ScoreLists.PlayerName = "Offered";
     Hooks.PauseMenu = [] { return 99; };
-    Hooks.ExitScreen = [] {
-      SaveScores();
-      throw ProgramExit{0};
-    };
-    Input.EventScript = [close] {
+    Hooks.ExitScreen = ExitScreen;
+    if (terminate) CatchTerminationSignals();
+    Input.EventScript = [terminate] {
       if (ClockMs() > 3000 && Display.PauseState != 0 && !Input.KeyDown[27])
         FeedInputEvent(InputEvent(InputEvent::KeyDown, 27));
       if (Display.PauseState == 0 && Input.KeyDown[27]) FeedInputEvent(InputEvent(InputEvent::KeyUp, 27));
       if (Display.PauseState != 0) return;
-      if (close) {
-        FeedInputEvent(InputEvent(InputEvent::Close));
+      if (terminate) {
+        if (!Input.Terminating) std::raise(SIGTERM);
       } else if (ScoreLists.PlayerName == "Offered") {
         FeedInputEvent(InputEvent(InputEvent::KeyDown, 8));  // one backspace, then Enter
         FeedInputEvent(InputEvent(InputEvent::KeyUp, 8));
@@ -122,12 +123,15 @@ TEST_F(PlayGameTest, TheGameIsKeptWhenTheProgramEndsDuringTheNameEntry) {
     } catch (const ProgramExit&) {
       exited = true;
     }
-    EXPECT_EQ(exited, close);
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
+    EXPECT_EQ(exited, terminate);
     ResetScoresState();
     BuildDefaultKey();
     LoadScores();
-    ASSERT_EQ(ScoreLists.LocalScores.size(), 1u) << (close ? "closed" : "confirmed");
-    EXPECT_EQ(ScoreLists.LocalScores[0]->Name, close ? "Offered" : "Offere");
+    ASSERT_EQ(ScoreLists.LocalScores.size(), 1u) << (terminate ? "terminated" : "confirmed");
+    EXPECT_EQ(ScoreLists.LocalScores[0]->Name, terminate ? "Offered" : "Offere");
     EXPECT_EQ(ScoreLists.LocalScores[0]->Quit, 1);
   }
 }
