@@ -47,9 +47,13 @@ void Stop() {
 
 // "100 000" for a count of records.
 std::string Grouped(int n) {
-  std::string digits = std::to_string(n);
-  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(static_cast<size_t>(i), " ");
-  return digits;
+  const std::string digits = std::to_string(n);
+  std::string grouped;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped.push_back(' ');
+    grouped.push_back(digits[i]);
+  }
+  return grouped;
 }
 
 double Ms(std::chrono::steady_clock::time_point since) {
