@@ -15,19 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "server/http_front.h"
 #include "server/score_service.h"
 
 namespace {
-
-// A broken promise: says which, then stops the run with the input kept.
-#define Check(ok)                                                                 \
-  do {                                                                            \
-    if (!(ok)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #ok); \
-      __builtin_trap();                                                           \
-    }                                                                             \
-  } while (0)
 
 struct Read {
   std::string Parsed;  // everything the library would parse

@@ -25,21 +25,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "core/core.h"
 #include "online/online.h"
 #include "scores/scores.h"
 #include "server/score_service.h"
 
 namespace {
-
-// A broken promise: says which, then stops the run with the input kept.
-#define Check(ok)                                                                 \
-  do {                                                                            \
-    if (!(ok)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #ok); \
-      __builtin_trap();                                                           \
-    }                                                                             \
-  } while (0)
 
 std::unique_ptr<ScoreService> FreshService() {
   ServiceOptions options;
@@ -204,13 +196,7 @@ void WriteSeeds(const std::string& folder) {
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   BuildDefaultKey();
-  for (int i = 1; i < *argc; ++i) {
-    constexpr const char* flag = "-write_seeds=";
-    if (std::strncmp((*argv)[i], flag, std::strlen(flag)) == 0) {
-      WriteSeeds((*argv)[i] + std::strlen(flag));
-      std::exit(0);
-    }
-  }
+  WriteSeedsWhenAsked(*argc, *argv, WriteSeeds);
   return 0;
 }
 

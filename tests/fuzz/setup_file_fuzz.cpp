@@ -13,21 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "audio/audio.h"
 #include "core/core.h"
 #include "input/input.h"
 #include "shell/shell.h"
 
 namespace {
-
-// A broken promise: says which, then stops the run with the input kept.
-#define Check(ok)                                                                 \
-  do {                                                                            \
-    if (!(ok)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #ok); \
-      __builtin_trap();                                                           \
-    }                                                                             \
-  } while (0)
 
 bool WriteFile(const std::string& path, const std::string& bytes) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -84,13 +76,7 @@ std::array<int, 100> ReadSettings(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  for (int i = 1; i < *argc; ++i) {
-    constexpr const char* flag = "-write_seeds=";
-    if (std::strncmp((*argv)[i], flag, std::strlen(flag)) == 0) {
-      WriteSeeds((*argv)[i] + std::strlen(flag));
-      std::exit(0);
-    }
-  }
+  WriteSeedsWhenAsked(*argc, *argv, WriteSeeds);
   return 0;
 }
 
