@@ -2,13 +2,13 @@
 # The seed folders of one libFuzzer target, one absolute path a line: tests/fuzz/seeds/TARGET (kept
 # by hand: curated inputs and the inputs of past findings) and BUILD/seeds/TARGET, written afresh by
 # the target itself when its source has a -write_seeds mode (inputs made by the game's own code, so
-# they stay right when the code changes).
+# they stay right when the code changes: a target that calls WriteSeedsWhenAsked).
 #   scripts/fuzz-seeds.sh BUILD TARGET      BUILD: the fuzzing build folder, e.g. build-fuzz
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$1 name=$2
 [ -d "tests/fuzz/seeds/$name" ] && echo "$PWD/tests/fuzz/seeds/$name"
-if grep -q -- '-write_seeds=' "tests/fuzz/$name.cpp" 2>/dev/null; then
+if grep -q 'WriteSeedsWhenAsked' "tests/fuzz/$name.cpp" 2>/dev/null; then
   out=$PWD/$build/seeds/$name
   rm -rf "$out"
   mkdir -p "$out"
