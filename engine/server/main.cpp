@@ -1,0 +1,106 @@
+// vq-score-server: the online score tables of the game, served over HTTP from one SQLite file.
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "server/http_front.h"
+#include "server/score_service.h"
+#include "server/served_games.h"
+
+namespace {
+
+const char* Usage =
+    "Usage: vq-score-server --port N --db FILE [--motd FILE] [--bind ADDRESS]\n"
+    "\n"
+    "Serves the online score tables of every game of the series it was built with: logins (a new\n"
+    "name is registered, one for the whole series), score uploads and the table files of each game's\n"
+    "week, over HTTP. Requests for any other week are refused.\n"
+    "\n"
+    "  --port N         the TCP port to listen on; 0 picks a free one (printed at start)\n"
+    "  --db FILE        the SQLite file of users and scores (created when missing)\n"
+    "  --motd FILE      the message of the day shown after a login (at most 19 lines)\n"
+    "  --bind ADDRESS   the address to listen on (default 0.0.0.0, every IPv4 address)\n"
+    "  --help           this text\n"
+    "\n"
+    "Stops cleanly on SIGINT or SIGTERM.\n";
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "vq-score-server: %s\n", message.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string db, motdPath, address = "0.0.0.0";
+  int port = -1;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(Usage, stdout);
+      return 0;
+    }
+    if ((a == "--port" || a == "--db" || a == "--motd" || a == "--bind") && i + 1 < args.size()) {
+      const std::string& value = args[++i];
+      if (a == "--port") {
+        char* end = nullptr;
+        const long n = std::strtol(value.c_str(), &end, 10);
+        if (value.empty() || *end != '\0' || n < 0 || n > 65535) return Fail("bad port: " + value);
+        port = static_cast<int>(n);
+      } else if (a == "--db") {
+        db = value;
+      } else if (a == "--motd") {
+        motdPath = value;
+      } else {
+        address = value;
+      }
+      continue;
+    }
+    std::fputs(Usage, stderr);
+    return 2;
+  }
+  if (port < 0 || db.empty()) {
+    std::fputs(Usage, stderr);
+    return 2;
+  }
+
+  ServiceOptions options;
+  options.DatabasePath = db;
+  options.Games = ServedGames();
+  if (!motdPath.empty() && !ReadMotdFile(motdPath, options.Motd)) return Fail("cannot read " + motdPath);
+
+  // SIGINT and SIGTERM are taken by one thread that stops the server; every other thread (the
+  // library's workers too) inherits the blocked mask. A write to a closed connection is an error,
+  // never a signal.
+  ::signal(SIGPIPE, SIG_IGN);
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  ScoreService service(options);
+  if (!service.Ready()) return Fail(service.Error());
+  ScoreHttpServer server(service);
+  const int bound = server.Bind(address, port);
+  if (bound < 0) return Fail("cannot listen on " + address + ":" + std::to_string(port));
+  std::printf("vq-score-server: listening on %s port %d, database %s\n", address.c_str(), bound, db.c_str());
+  for (const GameIdentity* game : options.Games)
+    std::printf("vq-score-server: serving week %d, %s\n", game->WeekNumber, WindowTitle(*game).c_str());
+  std::fflush(stdout);
+
+  std::thread([&server, stopSignals] {
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    server.Stop();
+  }).detach();
+  const bool served = server.Run();
+  std::printf("vq-score-server: stopped\n");
+  return served ? 0 : 1;
+}
