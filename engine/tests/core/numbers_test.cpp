@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "core/core.h"
+#include "test_game/test_game.h"
 
 TEST(TextToInt, ReadsTheRuntimesWay) {
   struct Case {
@@ -34,10 +35,12 @@ TEST(TruncToInt, TruncatesTowardZeroAndSaturates) {
 
 TEST(ZeroPad, KeepsTheLastDigits) {
   EXPECT_EQ(ZeroPad(7, 3), "007");
-  EXPECT_EQ(ZeroPad(278, 3), "278");
+  EXPECT_EQ(ZeroPad(900, 3), "900");
   EXPECT_EQ(ZeroPad(1234, 3), "234");
-  EXPECT_EQ(GameFolder(), "278/");
-  EXPECT_EQ(WindowTitle(), "#278 : Vornel Quellor");
+  EXPECT_EQ(GameFolder(TestGameIdentity), "900/");
+  const GameIdentity early{.WeekNumber = 7};
+  EXPECT_EQ(GameFolder(early), "007/");
+  EXPECT_EQ(WindowTitle(TestGameIdentity), "#900 : Tessel Probe");
 }
 
 TEST(Field, SplitsTrimmedText) {

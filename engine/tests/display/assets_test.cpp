@@ -79,8 +79,8 @@ TEST_F(DisplayTest, WithoutTheCommonFolderLoadingStaysInsideTheFilesFolder) {
   UseRecordingAudio();
   GameFolders folders;
   ::rmdir(folders.common.c_str());
-  ::mkdir(folders.dir.file("278").c_str(), 0755);  // a decoy beside "Files/"
-  WriteFile(folders.dir.file("278/004.wav"), TinyWave());
+  ::mkdir(folders.dir.file("900").c_str(), 0755);  // a decoy beside "Files/"
+  WriteFile(folders.dir.file("900/004.wav"), TinyWave());
   WriteFile(folders.game + "/098.wav", TinyWave());
   static std::string loadedIn;
   Hooks.LoadScores = [] { loadedIn = CurrentDir(); };

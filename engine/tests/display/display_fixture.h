@@ -56,7 +56,7 @@ class DisplayTest : public ::testing::Test {
   int serial = 0;
 };
 
-// A Files/ folder with Common/ and 278/, the working directory being 278/ as during loading.
+// A Files/ folder with Common/ and 900/, the working directory being 900/ as during loading.
 struct GameFolders {
   GameFolders() {
     ::mkdir(files.c_str(), 0755);
@@ -65,7 +65,7 @@ struct GameFolders {
     ChangeDir(game);
   }
   TempDir dir;
-  std::string files = dir.file("Files"), common = files + "/Common", game = files + "/278";
+  std::string files = dir.file("Files"), common = files + "/Common", game = files + "/900";
 };
 
 // A short mono 16-bit WAVE file.

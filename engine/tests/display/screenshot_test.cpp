@@ -44,7 +44,7 @@ bool HasLine(const std::vector<std::string>& log, const std::string& line) {
 
 TEST(SafeFileName, RemovesWhatFileSystemsReject) {
   const std::pair<std::string, std::string> cases[] = {
-      {"Vornel Quellor (Screenshot_08 Dec 2026_11:22:33)", "Vornel Quellor (Screenshot_08 Dec 2026_112233)"},
+      {"Tessel Probe (Screenshot_08 Dec 2026_11:22:33)", "Tessel Probe (Screenshot_08 Dec 2026_112233)"},
       {"a#b'c,d`e.f\\g/h:i|j*k?l\"m", "abcdefghijklm"},
       {"Tam's B.Ber, Jr.", "Tams BBer Jr"},
       {"::..", ""},
@@ -73,7 +73,7 @@ TEST_F(DisplayTest, AScreenshotIsAnOpaquePngOfTheRealScreenBesideTheSetupFile) {
 
   TakeScreenshot();
 
-  const std::string name = "Vornel Quellor (Screenshot_08 Dec 2026_112233).png";
+  const std::string name = "Tessel Probe (Screenshot_08 Dec 2026_112233).png";
   const std::string path = folders.files + "/" + name;
   EXPECT_EQ(CurrentDir(), folders.game);
   png_image image{};
@@ -118,7 +118,7 @@ TEST_F(DisplayTest, ASecondScreenshotInTheSameSecondKeepsTheFirst) {
   Cls();
   TakeScreenshot();
   TakeScreenshot();
-  const std::string base = folders.files + "/Vornel Quellor (Screenshot_08 Dec 2026_112233)";
+  const std::string base = folders.files + "/Tessel Probe (Screenshot_08 Dec 2026_112233)";
   auto first = LoadPixmapPNG(base + ".png"), second = LoadPixmapPNG(base + "_2.png");
   ASSERT_TRUE(first && second);
   EXPECT_EQ(first->ReadPixel(10, 10), 0xFFFF0000u);

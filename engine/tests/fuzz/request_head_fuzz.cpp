@@ -18,6 +18,7 @@
 #include "fuzz_support.h"
 #include "server/http_front.h"
 #include "server/score_service.h"
+#include "test_game/test_game.h"
 
 namespace {
 
@@ -98,6 +99,7 @@ struct Front {
   Front() {
     ServiceOptions options;
     options.DatabasePath = ":memory:";
+    options.Games = {&TestGameIdentity};
     options.LightHashing = true;
     options.Log = [](const std::string&) {};
     service = std::make_unique<ScoreService>(options);

@@ -30,12 +30,14 @@
 #include "online/online.h"
 #include "scores/scores.h"
 #include "server/score_service.h"
+#include "test_game/test_game.h"
 
 namespace {
 
 std::unique_ptr<ScoreService> FreshService() {
   ServiceOptions options;
   options.DatabasePath = ":memory:";
+  options.Games = {&TestGameIdentity};
   options.LightHashing = true;
   options.Log = [](const std::string&) {};
   auto service = std::make_unique<ScoreService>(options);

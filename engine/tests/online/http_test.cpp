@@ -51,7 +51,7 @@ TEST_F(HttpTest, RequestsGoOutByteForByte) {
 
   Thttp get;
   ASSERT_EQ(get.Open("127.0.0.1", 1), 1);
-  EXPECT_EQ(get.Get("/enscore/tables/278/1.txt"), "HTTP/1.0 200 OK\nContent-Type: text/plain\n\nfine");
+  EXPECT_EQ(get.Get("/enscore/tables/900/1.txt"), "HTTP/1.0 200 OK\nContent-Type: text/plain\n\nfine");
   EXPECT_EQ(get.sock, -1) << "autoClose closes after the reply";
 
   Thttp post;
@@ -63,7 +63,7 @@ TEST_F(HttpTest, RequestsGoOutByteForByte) {
   const std::vector<std::string> requests = server.requests();
   ASSERT_EQ(requests.size(), 2u);
   // Header lines apart by a lone LF, LF LF then CR LF at the end, two slashes before the target.
-  EXPECT_EQ(requests[0], "GET //enscore/tables/278/1.txt HTTP/1.0\nHost: 127.0.0.1\nUser-Agent: KavrelThttp/1.0\n\n\r\n");
+  EXPECT_EQ(requests[0], "GET //enscore/tables/900/1.txt HTTP/1.0\nHost: 127.0.0.1\nUser-Agent: KavrelThttp/1.0\n\n\r\n");
   EXPECT_EQ(requests[1],
             "POST //form HTTP/1.0\nHost: localhost\nUser-Agent: KavrelThttp/1.0\nContent-Length: 26\n"
             "Content-Type: application/x-www-form-urlencoded\n\nname=Jos%E9&a%20b%26c=+-._\r\n");

@@ -12,9 +12,9 @@
 
 namespace {
 
-const std::string LoginPrefix = "/enscore/login.php?week=278&input=";
-const std::string UploadPrefix = "/enscore/scores.php?Week=278&Input=";
-const std::string TablePath = "/enscore/tables/278/1.txt";  // Medium, level 0, no flags
+const std::string LoginPrefix = "/enscore/login.php?week=900&input=";
+const std::string UploadPrefix = "/enscore/scores.php?Week=900&Input=";
+const std::string TablePath = "/enscore/tables/900/1.txt";  // Medium, level 0, no flags
 const std::string MissingPage = "<html><head><title>404 Not Found</title></head><body>no table</body></html>";
 
 // The target of a request as the client wrote it: what follows "GET /", up to " HTTP/1.0".
@@ -120,11 +120,11 @@ TEST_F(ScoreProtocolTest, ALoginCarriesTheFilteredNamesInsideTwoScramblings) {
 
   const std::vector<std::string> targets = Targets();
   ASSERT_EQ(targets.size(), 1u);
-  const std::string token = Scramble("ann_marie_x|se_cret_", GameCode);
+  const std::string token = Scramble("ann_marie_x|se_cret_", ThisIdentity().GameCode);
   EXPECT_EQ(token, CredentialToken());
   EXPECT_EQ(targets[0], LoginPrefix + Scramble("ann_marie_x|" + token, ""));
   const std::string input = Unscramble(targets[0].substr(LoginPrefix.size()), "");
-  EXPECT_EQ(Unscramble(Field(input, "|", 2), GameCode), "ann_marie_x|se_cret_");
+  EXPECT_EQ(Unscramble(Field(input, "|", 2), ThisIdentity().GameCode), "ann_marie_x|se_cret_");
 }
 
 TEST_F(ScoreProtocolTest, LoginRepliesDecideTheResultAndTheMessageOfTheDay) {
@@ -356,7 +356,7 @@ TEST_F(ScoreProtocolTest, AVariantWithLevelAndFlagsHasATableOfItsOwn) {
   Core.Level = 3;
   Core.GameFlags = 4;
   EXPECT_EQ(TableId(), "4302");
-  tablePath = "/enscore/tables/278/4302.txt";
+  tablePath = "/enscore/tables/900/4302.txt";
   Serve("", FakeServer::Ok("700|Ann|0|9|3|2|4|0\n0\n800|Bob|0|8|3|2|4|0\n0"));
   auto& online = ScoreLists.OnlineScores;
   online = {Record(1, ~2, 1, 3, 4), Record(2, ~2, 2, 0, 4), Record(3, ~2, 3, 3, 0),
@@ -389,7 +389,7 @@ TEST_F(ScoreProtocolTest, CredentialsAreTrimmedBeforeTheyAreSentOrSaved) {
   EXPECT_EQ(ScoreLists.OnlinePassword, "pass word");
   ASSERT_EQ(Targets().size(), 1u);
   const std::string sent = Unscramble(Targets()[0].substr(LoginPrefix.size()), "");
-  EXPECT_EQ(sent, "anne|" + Scramble("anne|pass word", GameCode));
+  EXPECT_EQ(sent, "anne|" + Scramble("anne|pass word", ThisIdentity().GameCode));
 
   ASSERT_TRUE(SaveScores());
   ResetScoresState();

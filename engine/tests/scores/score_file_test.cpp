@@ -54,7 +54,7 @@ class ScoreFileTest : public ::testing::Test {
 
   // A score file as this program writes it, from record texts.
   void WriteScoreFile(const std::string& credentials, const std::vector<std::string>& recordTexts) {
-    std::vector<std::string> lines{Scramble(credentials, GameCode)};
+    std::vector<std::string> lines{Scramble(credentials, ThisIdentity().GameCode)};
     for (const std::string& text : recordTexts) lines.push_back(Scramble(text, ""));
     ASSERT_TRUE(WriteTextFileAtomic(path(), lines));
   }

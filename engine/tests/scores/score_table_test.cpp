@@ -182,7 +182,6 @@ class ScoreTableDrawTest : public ::testing::Test {
     SetAutoCentreHandle(1);
     SetClsColor(0, 0, 0);
     Cls();
-    Core.BadgeCount = 16;
   }
   void TearDown() override { ResetRenderState(); }
 

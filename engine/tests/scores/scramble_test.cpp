@@ -8,12 +8,6 @@
 
 namespace {
 
-std::string FromHex(std::string_view hex) {
-  std::string out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
-  return out;
-}
-
 // The record line of a Medium game scored 1200 by "Player" with badges 1 and 3 on 7 December 2011
 // at 12:34:56.
 const std::string RecordText = "1200|Player|5|64667939696|0|1|0|0" + std::string(ListSeparator) +
@@ -33,23 +27,15 @@ class ScrambleTest : public ::testing::Test {
   }
 };
 
-// Known answers worked out by hand from the format's rules, independently of this code.
+// Known answers worked out by hand from the format's rules, independently of this code, with keys
+// given (each game's default key and code are checked by that game's own tests).
 TEST_F(ScrambleTest, KnownAnswers) {
-  EXPECT_EQ(ScoreLists.DefaultKey,
-            FromHex("3e5e4d61553a5849204d2c6568674d2b493e5b5467552b623a2f2a364f505e5366626937313c3d502e4f5d28"
-                    "592521382d503c524b5d3b29603b24402c5d2f3c412a4d2d3f4d235c1f6032313e334d3e5c514c642568342e"
-                    "3c3f3f49"));
   EXPECT_EQ(Scramble("A", "K"), "413030303139357B7B7A7D737C");
-  EXPECT_EQ(Scramble("|", GameCode), "3655583B5D476007616501696B");
   EXPECT_EQ(Scramble("Hello, World", "ab"), "37333B6C2F23546C716F674B666F6F333332525151565254");
-  EXPECT_EQ(Scramble(RecordText, ""),
-            "44071E7954771F3E146764286A61357A53423F72446F1F067201186017424F6B721F2D5B2A3228323B466B247A4C"
-            "5B7D1E3D31032D2FD20E3C73542930395E4E69346F517C727515444B6D4363182A0B2C571F230A580C41225A0F56"
-            "6B5D50492300525D1A5527034F1A025220510757651B500E18");
 }
 
 TEST_F(ScrambleTest, RoundTripsAnyEightBitTextWithAnyKey) {
-  std::mt19937 rng(278);
+  std::mt19937 rng(900);
   auto text = [&](size_t n) {
     std::string s;
     for (size_t i = 0; i < n; ++i) {
@@ -107,8 +93,8 @@ TEST_F(ScrambleTest, LowerCaseDigitsAndAWrongKeyFail) {
   std::string lower = Scramble(RecordText, "");
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   EXPECT_EQ(Unscramble(lower, ""), "XXX");
-  EXPECT_EQ(Unscramble(Scramble(RecordText, ""), GameCode), "XXX");
-  EXPECT_EQ(Unscramble(Scramble(RecordText, GameCode), ""), "XXX");
+  EXPECT_EQ(Unscramble(Scramble(RecordText, ""), ThisIdentity().GameCode), "XXX");
+  EXPECT_EQ(Unscramble(Scramble(RecordText, ThisIdentity().GameCode), ""), "XXX");
 }
 
 TEST_F(ScrambleTest, EachPositionTakesTheKeyCharacterAfterIt) {

@@ -11,6 +11,7 @@
 #include "server/http_front.h"
 #include "server/score_service.h"
 #include "support/test_support.h"
+#include "test_game/test_game.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ class HttpFrontTest : public ::testing::Test {
     BuildDefaultKey();
     ServiceOptions options;
     options.DatabasePath = dir.file("scores.db");
+    options.Games = {&TestGameIdentity};
     options.LightHashing = true;
     options.Log = [](const std::string&) {};
     service = std::make_unique<ScoreService>(options);
@@ -84,21 +86,21 @@ class HttpFrontTest : public ::testing::Test {
 TEST_F(HttpFrontTest, EightClientsAtOnce) {
   // Eight players log in at the same moment under one new name (one registers it, the others find
   // it), then each registers a name of its own and uploads a record, all in the game's own requests.
-  const std::string shared = Scramble("Racer|secret", GameCode);
-  const std::string sharedLogin = "/enscore/login.php?week=278&input=" + Scramble("Racer|" + shared, "");
+  const std::string shared = Scramble("Racer|secret", ThisIdentity().GameCode);
+  const std::string sharedLogin = "/enscore/login.php?week=900&input=" + Scramble("Racer|" + shared, "");
   std::vector<std::string> raceReplies(8), ownReplies(8), uploadReplies(8);
   std::vector<std::thread> clients;
   for (int i = 0; i < 8; ++i) {
     const std::string user = "Player" + std::to_string(i);
-    const std::string token = Scramble(user + "|password", GameCode);
+    const std::string token = Scramble(user + "|password", ThisIdentity().GameCode);
     Scores record;
     record.Score = 1000 * (i + 1);
     record.Name = user;
     record.Timestamp = i;
     record.GameMode = 1;
-    const std::string login = "/enscore/login.php?week=278&input=" + Scramble(user + "|" + token, "");
+    const std::string login = "/enscore/login.php?week=900&input=" + Scramble(user + "|" + token, "");
     const std::string upload =
-        "/enscore/scores.php?Week=278&Input=" + Scramble(user + "|" + token + "|" + UploadLine(record), "");
+        "/enscore/scores.php?Week=900&Input=" + Scramble(user + "|" + token + "|" + UploadLine(record), "");
     clients.emplace_back([&, i, login, upload] {
       raceReplies[i] = GameGet(sharedLogin);
       ownReplies[i] = GameGet(login);
@@ -113,7 +115,7 @@ TEST_F(HttpFrontTest, EightClientsAtOnce) {
     EXPECT_EQ(ownReplies[i], "Welcome!|") << i;
     EXPECT_EQ(uploadReplies[i], "OK") << i;
   }
-  const std::vector<std::shared_ptr<Scores>> table = ReadOnlineTable(GameGet("/enscore/tables/278/1.txt"));
+  const std::vector<std::shared_ptr<Scores>> table = ReadOnlineTable(GameGet("/enscore/tables/900/1.txt"));
   ASSERT_EQ(table.size(), 8u);
   for (int i = 0; i < 8; ++i) {
     EXPECT_EQ(table[i]->Score, 1000 * (8 - i));
@@ -126,11 +128,11 @@ TEST_F(HttpFrontTest, MalformedAndOversizedRequestsAreRefused) {
     std::string what, request, statusLine;
   };
   const Case cases[] = {
-      {"the game's request", "GET //enscore/tables/278/1.txt HTTP/1.0\nHost: x\nUser-Agent: KavrelThttp/1.0\n\n\r\n",
+      {"the game's request", "GET //enscore/tables/900/1.txt HTTP/1.0\nHost: x\nUser-Agent: KavrelThttp/1.0\n\n\r\n",
        "HTTP/1.1 404 Not Found"},
-      {"an ordinary request", "GET /enscore/tables/278/1.txt HTTP/1.0\r\n\r\n", "HTTP/1.1 404 Not Found"},
+      {"an ordinary request", "GET /enscore/tables/900/1.txt HTTP/1.0\r\n\r\n", "HTTP/1.1 404 Not Found"},
       {"garbage", "\x01\x02\x03 nonsense\n\n", "HTTP/1.1 400 Bad Request"},
-      {"another method", "DELETE /enscore/tables/278/1.txt HTTP/1.0\n\n", "HTTP/1.1 404"},
+      {"another method", "DELETE /enscore/tables/900/1.txt HTTP/1.0\n\n", "HTTP/1.1 404"},
       {"a long target", "GET /" + std::string(20000, 'a') + " HTTP/1.0\n\n", "HTTP/1.1 414"},
       {"a header line too long", "GET / HTTP/1.0\nX: " + std::string(70000, 'h') + "\n\n", "HTTP/1.1 400"},
       {"a head too large", "GET / HTTP/1.0\n" + HugeHead() + "\n", "HTTP/1.1 400"},
@@ -142,7 +144,7 @@ TEST_F(HttpFrontTest, MalformedAndOversizedRequestsAreRefused) {
     EXPECT_EQ(reply.substr(0, c.statusLine.size()), c.statusLine) << c.what << ": " << reply.substr(0, 200);
   }
   // Still serving.
-  EXPECT_NE(Upper(GameGet("/enscore/tables/278/1.txt")).find("<HEAD>"), std::string::npos);
+  EXPECT_NE(Upper(GameGet("/enscore/tables/900/1.txt")).find("<HEAD>"), std::string::npos);
 }
 
 // What the library parses from pieces of a request: a lone LF of the head reads as CR LF wherever
@@ -185,11 +187,11 @@ TEST(RequestReaderTest, ReadsLineEndsAcrossPiecesAndKeepsTheLimit) {
 
 TEST_F(HttpFrontTest, AnswersRequestsGivenAsBytesLikeSockets) {
   // The game's request one byte at a time, the same with CR LF in one piece, and one too large.
-  const std::string game = "GET //enscore/tables/278/1.txt HTTP/1.0\nHost: x\nUser-Agent: KavrelThttp/1.0\n\n\r\n";
+  const std::string game = "GET //enscore/tables/900/1.txt HTTP/1.0\nHost: x\nUser-Agent: KavrelThttp/1.0\n\n\r\n";
   std::vector<std::string> bytes;
   for (char c : game) bytes.push_back(std::string(1, c));
   const std::string lf = front->Answer(bytes);
-  const std::string crlf = front->Answer({"GET //enscore/tables/278/1.txt HTTP/1.0\r\nHost: x\r\n"
+  const std::string crlf = front->Answer({"GET //enscore/tables/900/1.txt HTTP/1.0\r\nHost: x\r\n"
                                           "User-Agent: KavrelThttp/1.0\r\n\r\n\r\n"});
   EXPECT_EQ(lf.substr(0, 22), "HTTP/1.1 404 Not Found");
   EXPECT_NE(Upper(lf).find("<HEAD>"), std::string::npos);

@@ -3,16 +3,25 @@
 #include "core/core.h"
 #include "scores/scores.h"
 #include "server/score_service.h"
+#include "scores/scramble.h"
 #include "support/test_support.h"
+#include "test_game/test_game.h"
 
 namespace {
 
-// The parameters exactly as the game makes them, with the game's own scrambling and keys.
-std::string LoginInput(const std::string& user, const std::string& password) {
-  return Scramble(user + "|" + Scramble(user + "|" + password, GameCode), "");
+// A second game the service serves beside the test game.
+const GameIdentity OtherGame{.WeekNumber = 901, .TitleWord1 = "Other", .TitleWord2 = "Game",
+                             .Tagline = "Another key", .GameCode = "OTHER901", .ExecutableName = "other-game"};
+
+// The parameters exactly as a game makes them, with that game's scrambling and keys (the test game's
+// unless another is given).
+std::string LoginInput(const std::string& user, const std::string& password, const GameIdentity& game = TestGameIdentity) {
+  return ScrambleWithKey(user + "|" + Scramble(user + "|" + password, game.GameCode), MakeDefaultKey(game));
 }
-std::string UploadInput(const std::string& user, const std::string& password, const std::string& uploadLine) {
-  return Scramble(user + "|" + Scramble(user + "|" + password, GameCode) + "|" + uploadLine, "");
+std::string UploadInput(const std::string& user, const std::string& password, const std::string& uploadLine,
+                        const GameIdentity& game = TestGameIdentity) {
+  return ScrambleWithKey(user + "|" + Scramble(user + "|" + password, game.GameCode) + "|" + uploadLine,
+                         MakeDefaultKey(game));
 }
 // An upload line: the main fields given, thirty per-level values 1..30.
 std::string Line(const std::string& main, int bestCount = 30) {
@@ -41,16 +50,19 @@ class ScoreServiceTest : public ::testing::Test {
     options.DatabasePath = dir.file("scores.db");
     options.Motd = {"Hi", "There"};
     options.LightHashing = true;
+    options.Games = {&TestGameIdentity, &OtherGame};
     options.Log = [this](const std::string& line) { log.push_back(line); };
     service = std::make_unique<ScoreService>(options);
     ASSERT_TRUE(service->Ready()) << service->Error();
   }
-  ServiceReply Login(const std::string& user, const std::string& password) {
-    return service->Handle("//enscore/login.php", {{"week", "278"}, {"input", LoginInput(user, password)}});
+  ServiceReply Login(const std::string& user, const std::string& password, const GameIdentity& game = TestGameIdentity) {
+    return service->Handle("//enscore/login.php",
+                           {{"week", std::to_string(game.WeekNumber)}, {"input", LoginInput(user, password, game)}});
   }
   ServiceReply Upload(const std::string& user, const std::string& password, const std::string& line,
-                      const std::string& week = "278") {
-    return service->Handle("//enscore/scores.php", {{"Week", week}, {"Input", UploadInput(user, password, line)}});
+                      const GameIdentity& game = TestGameIdentity) {
+    return service->Handle("//enscore/scores.php",
+                           {{"Week", std::to_string(game.WeekNumber)}, {"Input", UploadInput(user, password, line, game)}});
   }
   ServiceReply Table(const std::string& week, const std::string& id) {
     return service->Handle("//enscore/tables/" + week + "/" + id + ".txt", {});
@@ -88,23 +100,51 @@ TEST_F(ScoreServiceTest, UploadsFromValidCredentialsFillTheirTable) {
   EXPECT_EQ(Upload("Bob_Ray", "hidden", Line("3400|Bob|0|64667939000|0|1|0|1")).Body, "OK");
   EXPECT_EQ(Upload("Bob_Ray", "hidden", Line("77|Bob|0|5|0|0|0|0")).Body, "OK");           // Easy: table 0
   EXPECT_EQ(Upload("Bob_Ray", "hidden", Line("88|Bob|0|6|1|2|3|0")).Body, "OK");           // table 2 + 100 + 3000
-  EXPECT_EQ(Upload("Ann_Lee", "secret", Line("9999|Ann|0|7|0|1|0|0"), "279").Body, "OK");  // another week
+  EXPECT_EQ(Upload("Ann_Lee", "secret", Line("9999|Ann|0|7|0|1|0|0"), OtherGame).Body, "OK");  // another game
   // Not stored: a wrong password, an unknown user (who is not registered by it either).
   EXPECT_EQ(Upload("Ann_Lee", "wrong", Line("500000|Ann|0|1|0|1|0|0")).Body, "WRONG PASSWORD");
   EXPECT_EQ(Upload("Cy_Nobody", "secret", Line("500000|Cy|0|1|0|1|0|0")).Body, "WRONG PASSWORD");
   EXPECT_EQ(Login("Cy_Nobody", "other").Body.substr(0, 8), "Welcome!");
 
-  const ServiceReply medium = Table("278", "1");
+  const ServiceReply medium = Table("900", "1");
   EXPECT_EQ(medium.Status, 200);
   EXPECT_EQ(medium.Body, "3400|Bob|0|64667939000|0|1|0|1\n" + PerLevel() + "\n1200|Ann|5|64667939696|0|1|0|0\n" + PerLevel());
-  EXPECT_EQ(Table("278", "0").Body, "77|Bob|0|5|0|0|0|0\n" + PerLevel());
-  EXPECT_EQ(Table("278", "3102").Body, "88|Bob|0|6|1|2|3|0\n" + PerLevel());
-  EXPECT_EQ(Table("279", "1").Body, "9999|Ann|0|7|0|1|0|0\n" + PerLevel());
-  for (const auto& [week, id] : {std::pair<std::string, std::string>{"278", "2"}, {"1", "1"}, {"278", "99"}}) {
+  EXPECT_EQ(Table("900", "0").Body, "77|Bob|0|5|0|0|0|0\n" + PerLevel());
+  EXPECT_EQ(Table("900", "3102").Body, "88|Bob|0|6|1|2|3|0\n" + PerLevel());
+  EXPECT_EQ(Table("901", "1").Body, "9999|Ann|0|7|0|1|0|0\n" + PerLevel());
+  for (const auto& [week, id] : {std::pair<std::string, std::string>{"900", "2"}, {"901", "0"}, {"900", "99"}}) {
     const ServiceReply missing = Table(week, id);
     EXPECT_EQ(missing.Status, 404);
     EXPECT_NE(Upper(missing.Body).find("<HEAD>"), std::string::npos) << week << "/" << id;
   }
+}
+
+// Each game's requests are read with its own key and code, its tables are its own, and a week that
+// is no game of the series is refused at once, with a line in the log.
+TEST_F(ScoreServiceTest, EachGameHasItsOwnKeysAndTablesAndAnUnknownWeekIsRefused) {
+  ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
+  EXPECT_EQ(Login("Ann_Lee", "secret", OtherGame).Body.substr(0, 16), "Password Correct") << "one player, every game";
+  ASSERT_EQ(Upload("Ann_Lee", "secret", Line("500|Ann|0|1|0|1|0|0")).Body, "OK");
+
+  // The test game's request sent as the other game's week: its keys do not read it.
+  const ServiceReply crossed = service->Handle(
+      "//enscore/scores.php", {{"Week", "901"}, {"Input", UploadInput("Ann_Lee", "secret", Line("700|Ann|0|2|0|1|0|0"))}});
+  EXPECT_EQ(crossed.Status, 400);
+  EXPECT_EQ(Table("901", "1").Status, 404) << "nothing reached the other game's table";
+  EXPECT_EQ(Table("900", "1").Body, "500|Ann|0|1|0|1|0|0\n" + PerLevel());
+
+  log.clear();
+  const ServiceReply unknown[] = {
+      service->Handle("//enscore/login.php", {{"week", "1"}, {"input", LoginInput("Ann_Lee", "secret")}}),
+      service->Handle("//enscore/scores.php", {{"Week", "1"}, {"Input", UploadInput("Ann_Lee", "secret", Line("9|Ann|0|1|0|1|0|0"))}}),
+      Table("1", "1")};
+  for (const ServiceReply& r : unknown) {
+    EXPECT_EQ(r.Status, 400);
+    EXPECT_EQ(r.Body, "REFUSED: week 1 is not served here");
+  }
+  EXPECT_EQ(log, (std::vector<std::string>{"refused login: week 1 is not served here",
+                                           "refused upload: week 1 is not served here",
+                                           "refused table: week 1 is not served here"}));
 }
 
 TEST_F(ScoreServiceTest, ATableHoldsTheBestThirty) {
@@ -117,7 +157,7 @@ TEST_F(ScoreServiceTest, ATableHoldsTheBestThirty) {
     ASSERT_EQ(Upload("Bob_Ray", "hidden", Line(std::to_string(1005 + 100 * i) + "|Bob|0|" + std::to_string(50 - i) + "|0|1|0|0")).Status, 200);
   ASSERT_EQ(Upload("Bob_Ray", "hidden", Line("1340|Bob|0|1|0|1|0|0")).Status, 200);  // ties Ann's 1340 (timestamp 134)
 
-  const std::string body = Table("278", "1").Body;
+  const std::string body = Table("900", "1").Body;
   std::vector<std::string> scores;
   for (int j = 1; j <= 31; ++j) {
     const std::string entry = Field(body, "\n", 2 * j - 1);
@@ -136,54 +176,54 @@ TEST_F(ScoreServiceTest, HostileRequestsAreRefusedAndChangeNothing) {
   const std::string good = LoginInput("Ann_Lee", "secret");
   std::string damaged = good;
   damaged[10] = damaged[10] == 'A' ? 'B' : 'A';
-  const std::string token = Scramble("Ann_Lee|secret", GameCode);
+  const std::string token = Scramble("Ann_Lee|secret", ThisIdentity().GameCode);
   struct Case {
     std::string path;
     QueryParams params;
     int status;
   };
   const Case cases[] = {
-      {"/enscore/login.php", {{"week", "278"}}, 400},
-      {"/enscore/login.php", {{"week", "278"}, {"input", ""}}, 400},
-      {"/enscore/login.php", {{"week", "278"}, {"input", Lower(good)}}, 400},
-      {"/enscore/login.php", {{"week", "278"}, {"input", good + "A"}}, 400},
-      {"/enscore/login.php", {{"week", "278"}, {"input", "Z" + good.substr(1)}}, 400},
-      {"/enscore/login.php", {{"week", "278"}, {"input", std::string(5000, 'A')}}, 400},
-      {"/enscore/login.php", {{"week", "278"}, {"input", damaged}}, 400},
-      {"/enscore/login.php", {{"week", "278"}, {"input", Scramble("no bar at all", "")}}, 400},
-      {"/enscore/login.php", {{"week", "278"}, {"input", Scramble("Ann_Lee|" + token.substr(2), "")}}, 400},
-      {"/enscore/login.php", {{"week", "278"}, {"input", Scramble("Bob_Ray|" + token, "")}}, 400},
-      {"/enscore/login.php", {{"week", "278"}, {"input", LoginInput("Ann|Lee", "secret")}}, 400},
-      {"/enscore/login.php", {{"week", "278"}, {"input", LoginInput("abc", "secret")}}, 400},
-      {"/enscore/login.php", {{"week", "278"}, {"input", LoginInput("Ann\x01Lee", "secret")}}, 400},
-      {"/enscore/login.php", {{"week", "278"}, {"input", LoginInput("Ann\x85Lee", "secret")}}, 400},
-      {"/enscore/login.php", {{"week", "278"}, {"input", LoginInput(std::string(65, 'a'), "secret")}}, 400},
-      {"/enscore/login.php", {{"week", "278"}, {"input", LoginInput("Eve_Long", "abc")}}, 400},
-      {"/enscore/login.php", {{"week", "278"}, {"input", LoginInput("Eve_Long", std::string(129, 'p'))}}, 400},
+      {"/enscore/login.php", {{"week", "900"}}, 400},
+      {"/enscore/login.php", {{"week", "900"}, {"input", ""}}, 400},
+      {"/enscore/login.php", {{"week", "900"}, {"input", Lower(good)}}, 400},
+      {"/enscore/login.php", {{"week", "900"}, {"input", good + "A"}}, 400},
+      {"/enscore/login.php", {{"week", "900"}, {"input", "Z" + good.substr(1)}}, 400},
+      {"/enscore/login.php", {{"week", "900"}, {"input", std::string(5000, 'A')}}, 400},
+      {"/enscore/login.php", {{"week", "900"}, {"input", damaged}}, 400},
+      {"/enscore/login.php", {{"week", "900"}, {"input", Scramble("no bar at all", "")}}, 400},
+      {"/enscore/login.php", {{"week", "900"}, {"input", Scramble("Ann_Lee|" + token.substr(2), "")}}, 400},
+      {"/enscore/login.php", {{"week", "900"}, {"input", Scramble("Bob_Ray|" + token, "")}}, 400},
+      {"/enscore/login.php", {{"week", "900"}, {"input", LoginInput("Ann|Lee", "secret")}}, 400},
+      {"/enscore/login.php", {{"week", "900"}, {"input", LoginInput("abc", "secret")}}, 400},
+      {"/enscore/login.php", {{"week", "900"}, {"input", LoginInput("Ann\x01Lee", "secret")}}, 400},
+      {"/enscore/login.php", {{"week", "900"}, {"input", LoginInput("Ann\x85Lee", "secret")}}, 400},
+      {"/enscore/login.php", {{"week", "900"}, {"input", LoginInput(std::string(65, 'a'), "secret")}}, 400},
+      {"/enscore/login.php", {{"week", "900"}, {"input", LoginInput("Eve_Long", "abc")}}, 400},
+      {"/enscore/login.php", {{"week", "900"}, {"input", LoginInput("Eve_Long", std::string(129, 'p'))}}, 400},
       {"/enscore/login.php", {{"input", good}}, 400},
       {"/enscore/login.php", {{"week", "27a"}, {"input", good}}, 400},
-      {"/enscore/login.php", {{"week", "-278"}, {"input", good}}, 400},
+      {"/enscore/login.php", {{"week", "-900"}, {"input", good}}, 400},
       {"/enscore/login.php", {{"week", "1234567890"}, {"input", good}}, 400},
-      {"/enscore/scores.php", {{"Week", "278"}, {"Input", good}}, 400},  // no record
-      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", "1|Ann|0|1|0|1|0|0")}}, 400},
-      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|Ann|0|1|0|1|0"))}}, 400},
-      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|Ann|0|1|0|1|0|0", 31))}}, 400},
-      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line("12a|Ann|0|1|0|1|0|0"))}}, 400},
-      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line("99999999999999999999|Ann|0|1|0|1|0|0"))}}, 400},
-      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line(" 1|Ann|0|1|0|1|0|0"))}}, 400},
-      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|Ann|0|1|0|-2|0|0"))}}, 400},
-      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|Ann|0|1|0|1|0|2"))}}, 400},
-      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|A\nn|0|1|0|1|0|0"))}}, 400},
-      {"/enscore/scores.php", {{"Week", "278"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|" + std::string(65, 'n') + "|0|1|0|1|0|0"))}}, 400},
-      {"/enscore/tables/278/abc.txt", {}, 400},
+      {"/enscore/scores.php", {{"Week", "900"}, {"Input", good}}, 400},  // no record
+      {"/enscore/scores.php", {{"Week", "900"}, {"Input", UploadInput("Ann_Lee", "secret", "1|Ann|0|1|0|1|0|0")}}, 400},
+      {"/enscore/scores.php", {{"Week", "900"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|Ann|0|1|0|1|0"))}}, 400},
+      {"/enscore/scores.php", {{"Week", "900"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|Ann|0|1|0|1|0|0", 31))}}, 400},
+      {"/enscore/scores.php", {{"Week", "900"}, {"Input", UploadInput("Ann_Lee", "secret", Line("12a|Ann|0|1|0|1|0|0"))}}, 400},
+      {"/enscore/scores.php", {{"Week", "900"}, {"Input", UploadInput("Ann_Lee", "secret", Line("99999999999999999999|Ann|0|1|0|1|0|0"))}}, 400},
+      {"/enscore/scores.php", {{"Week", "900"}, {"Input", UploadInput("Ann_Lee", "secret", Line(" 1|Ann|0|1|0|1|0|0"))}}, 400},
+      {"/enscore/scores.php", {{"Week", "900"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|Ann|0|1|0|-2|0|0"))}}, 400},
+      {"/enscore/scores.php", {{"Week", "900"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|Ann|0|1|0|1|0|2"))}}, 400},
+      {"/enscore/scores.php", {{"Week", "900"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|A\nn|0|1|0|1|0|0"))}}, 400},
+      {"/enscore/scores.php", {{"Week", "900"}, {"Input", UploadInput("Ann_Lee", "secret", Line("1|" + std::string(65, 'n') + "|0|1|0|1|0|0"))}}, 400},
+      {"/enscore/tables/900/abc.txt", {}, 400},
       {"/enscore/tables/27x/1.txt", {}, 400},
-      {"/enscore/tables/278/-1.txt", {}, 400},
+      {"/enscore/tables/900/-1.txt", {}, 400},
       {"/enscore/tables//1.txt", {}, 400},
-      {"/enscore/tables/278/1/2.txt", {}, 400},
-      {"/enscore/tables/278/1234567890123456789.txt", {}, 400},
-      {"/enscore/tables/278/01.txt", {}, 400},
-      {"/enscore/tables/0278/1.txt", {}, 400},
-      {"/enscore/tables/278/1.txt.bak", {}, 404},
+      {"/enscore/tables/900/1/2.txt", {}, 400},
+      {"/enscore/tables/900/1234567890123456789.txt", {}, 400},
+      {"/enscore/tables/900/01.txt", {}, 400},
+      {"/enscore/tables/0900/1.txt", {}, 400},
+      {"/enscore/tables/900/1.txt.bak", {}, 404},
       {"/enscore/../../etc/passwd", {}, 404},
       {"/", {}, 404},
   };
@@ -193,6 +233,6 @@ TEST_F(ScoreServiceTest, HostileRequestsAreRefusedAndChangeNothing) {
     EXPECT_EQ(r.Body.rfind("REFUSED: ", 0), 0u) << c.path;
   }
   EXPECT_EQ(log.size(), std::size(cases) + 1) << "every refusal is logged";
-  EXPECT_EQ(Table("278", "1").Status, 404) << "nothing was stored";
+  EXPECT_EQ(Table("900", "1").Status, 404) << "nothing was stored";
   EXPECT_EQ(Login("Ann_Lee", "secret").Body.substr(0, 16), "Password Correct");
 }

@@ -249,8 +249,8 @@ TEST_F(SettingsTest, AClickOnAJoystickNameTogglesItsPort) {
 TEST_F(SettingsTest, ApplyReappliesTheGraphicsOnce) {
   REQUIRE_DISPLAY();
   TempDir dir;
-  for (const char* sub : {"/Files", "/Files/Common", "/Files/278"}) ::mkdir((dir.path() + sub).c_str(), 0755);
-  ChangeDir(dir.file("Files/278"));
+  for (const char* sub : {"/Files", "/Files/Common", "/Files/900"}) ::mkdir((dir.path() + sub).c_str(), 0755);
+  ChangeDir(dir.file("Files/900"));
   ASSERT_NE(OpenScreen(800, 600, 0, 60, 0), nullptr);
   Display.GraphicsReady = 1;
   Display.ModeSource = [] { return std::vector<TGraphicsMode>{{800, 600, 24, 60}, {1280, 720, 24, 60}}; };

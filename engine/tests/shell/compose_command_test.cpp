@@ -34,7 +34,7 @@ void WriteTone(const std::string& path, double hz, double seconds) {
 
 // The command's arguments as the command line gives them.
 ComposeOptions Parse(std::vector<std::string> args) {
-  args.insert(args.begin(), "vornel-quellor");
+  args.insert(args.begin(), "tessel-probe");
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   ComposeOptions o;
@@ -93,14 +93,14 @@ class ComposeCommandTest : public ::testing::Test {
   void SetUp() override {
     ResetAllState();
     files = dir.file("Files");
-    std::filesystem::create_directories(files + "/278/music");
+    std::filesystem::create_directories(files + "/900/music");
     const double hz[] = {55, 110, 220, 330, 440, 660, 880, 1320};
     for (int n = 1; n <= 8; ++n) {
-      WriteTone(files + "/278/music/d1-" + std::to_string(n) + ".wav", hz[n - 1], 0.15);
-      WriteTone(files + "/278/music/d2-" + std::to_string(n) + ".wav", hz[8 - n], 0.1);
+      WriteTone(files + "/900/music/d1-" + std::to_string(n) + ".wav", hz[n - 1], 0.15);
+      WriteTone(files + "/900/music/d2-" + std::to_string(n) + ".wav", hz[8 - n], 0.1);
     }
-    for (const char* name : {"bass1", "lead1", "lead2", "accompany1"}) WriteTone(files + "/278/music/" + name + ".wav", 262, 0.5);
-    WriteFile(files + "/278/music/t.ini",
+    for (const char* name : {"bass1", "lead1", "lead2", "accompany1"}) WriteTone(files + "/900/music/" + name + ".wav", 262, 0.5);
+    WriteFile(files + "/900/music/t.ini",
               "[DRUMS]\n\"1323132313231325\"\n\"5 3 5 3 6 7 \"\n[CHORDS]\n\"nrqtnrqt\"\n\"nwen\"\n[BASS]\nSTRETCH=RANDOM\n"
               "\"q q i q \"\n[MELODY]\nSTRETCH=RANDOM+\n\"i7t3rtq \"\n\"t 3 t7i\"\n[ACCOMPANY]\nSTRETCH=DOUBLE\n\"q3t3\"\n");
   }

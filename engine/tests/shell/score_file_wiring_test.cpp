@@ -19,7 +19,7 @@ TEST_F(ScoreFileWiringTest, StartUpBuildsTheKeyAndHandsTheLoaderToTheAssets) {
   REQUIRE_DISPLAY();
   TempDir dir;
   const std::string files = dir.file("Files");
-  for (const std::string& sub : {std::string(), std::string("/Common"), std::string("/278")})
+  for (const std::string& sub : {std::string(), std::string("/Common"), std::string("/900")})
     ::mkdir((files + sub).c_str(), 0755);
   auto pressed = std::make_shared<bool>(false);
   Input.EventScript = [pressed] {  // Escape once the loading is over ends the title loop
@@ -32,7 +32,8 @@ TEST_F(ScoreFileWiringTest, StartUpBuildsTheKeyAndHandsTheLoaderToTheAssets) {
   } catch (const ProgramExit& e) {
     EXPECT_EQ(e.status, 0);
   }
-  EXPECT_EQ(ScoreLists.DefaultKey.size(), 92u);
+  // Two characters for each of "Tessel Probe" and "Every square in its place", the test game's words.
+  EXPECT_EQ(ScoreLists.DefaultKey.size(), 74u);
   EXPECT_EQ(Hooks.LoadScores, &LoadScores);
 }
 

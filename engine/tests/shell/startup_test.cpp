@@ -9,6 +9,7 @@
 #include "scores/scores.h"
 #include "shell/shell.h"
 #include "support/test_support.h"
+#include "test_game/test_game.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ struct FilesFolder {
   FilesFolder() {
     ::mkdir(files.c_str(), 0755);
     ::mkdir((files + "/Common").c_str(), 0755);
-    ::mkdir((files + "/278").c_str(), 0755);
+    ::mkdir((files + "/900").c_str(), 0755);
   }
   TempDir dir;
   std::string files = dir.file("Files");
@@ -61,8 +62,8 @@ TEST_F(StartUpTest, LogsTheStartAndStopOrderAndWritesTheSetupFile) {
   EXPECT_EQ(RunToExit(f.files), 0);
 
   const std::vector<std::string> expected = {
-      "Tolvaner's Plondrix Engine", "----------------------------", "Week #278", "----------------------------",
-      "#278 : Vornel Quellor", "----------------------------", "", "Loading", "Setting Audio Driver",
+      "Tolvaner's Plondrix Engine", "----------------------------", "Week #900", "----------------------------",
+      "#900 : Tessel Probe", "----------------------------", "", "Loading", "Setting Audio Driver",
       "Set Audio Driver", "", "\tRequested Resolution : 800x600", "\tSetup Loaded", "", "Grabbing Previous Scores",
       ""};
   const auto log = ReadLines(f.files + "/Debug.txt");
@@ -77,7 +78,7 @@ TEST_F(StartUpTest, LogsTheStartAndStopOrderAndWritesTheSetupFile) {
   EXPECT_EQ(std::vector<std::string>(setup.begin(), setup.begin() + 10),
             (std::vector<std::string>{"[Graphics]", "Fullscreen = False", "GFX Engine = OpenGL", "Width=800",
                                       "Height=600", "", "[Audio]", "Master = 50", "Sound = 50", "Music = 50"}));
-  EXPECT_EQ(Render.AppTitle, "#278 : Vornel Quellor");
+  EXPECT_EQ(Render.AppTitle, "#900 : Tessel Probe");
 }
 
 TEST_F(StartUpTest, SharedStateHasItsDefaults) {
@@ -90,7 +91,7 @@ TEST_F(StartUpTest, SharedStateHasItsDefaults) {
   Input.ControlSetCount = 2;
   Core.Difficulty = 2;
   StartUp(f.files);
-  EXPECT_EQ(CurrentDir(), Shell.FilesDir + "/278");
+  EXPECT_EQ(CurrentDir(), Shell.FilesDir + "/900");
   EXPECT_EQ(Core.SetupValues[SetupEngine], 1);
   EXPECT_EQ(Input.ControlTable[10], 32);
   EXPECT_EQ(Input.ControlTable[0], 38);
@@ -100,8 +101,12 @@ TEST_F(StartUpTest, SharedStateHasItsDefaults) {
   EXPECT_EQ(Input.InputMode, 1);
   EXPECT_EQ(Input.ControlSetCount, 4);
   EXPECT_EQ(Core.Difficulty, 1);
-  EXPECT_EQ(Core.BadgeCount, 16);
-  EXPECT_EQ(Core.AboutLines[7], "Destroy the Red Code before");
+  // The game's parts were called once each, its About lines taken from its definition.
+  EXPECT_EQ(TestGameRun.AssetLoads, 1);
+  EXPECT_EQ(TestGameRun.Allocations, 1);
+  EXPECT_EQ(Core.AboutLines[1], "The test game");
+  EXPECT_EQ(Core.AboutLines[3], "Click the square.");
+  EXPECT_EQ(Core.AboutLines[4], "");
   EXPECT_NE(CurrentScreen(), nullptr);
   const auto log = ReadLines(f.files + "/Debug.txt");
   EXPECT_NE(std::find(log.begin(), log.end(), "\tReading Setup File"), log.end());
@@ -137,7 +142,7 @@ TEST_F(StartUpTest, AQuitDuringTheEngineTestIsNotACrash) {
   };
   EXPECT_EQ(RunToExit(f.files), 0);
   EXPECT_EQ(Display.EngineCount, 1000);  // it really ended inside the test
-  EXPECT_FALSE(FileExists(f.files + "/278/crash.dat"));
+  EXPECT_FALSE(FileExists(f.files + "/900/crash.dat"));
 
   ResetAllState(1000);
   ScriptKeys({{9000, 27, true}});
@@ -167,14 +172,14 @@ TEST_F(StartUpTest, PlayerFilesGoToThePerUserFolderWhenFilesCannotBeWritten) {
   ScriptKeys({{6000, 122, true}, {6050, 122, false}, {6500, 27, true}});  // a screenshot, then Escape
   EXPECT_EQ(RunToExit(f.files), 0);
 
-  const std::string own = home.file("data/vornel-quellor");
-  for (const char* name : {"/Setup.ini", "/Debug.txt", "/278/nuscores.dat"})
+  const std::string own = home.file("data/tessel-probe");
+  for (const char* name : {"/Setup.ini", "/Debug.txt", "/900/nuscores.dat"})
     EXPECT_TRUE(FileExists(own + name)) << name;
   int shots = 0;
   for (const auto& entry : std::filesystem::directory_iterator(own))
     shots += entry.path().extension() == ".png";
   EXPECT_EQ(shots, 1);
-  EXPECT_FALSE(FileExists(own + "/278/crash.dat"));
+  EXPECT_FALSE(FileExists(own + "/900/crash.dat"));
   const auto log = ReadLines(own + "/Debug.txt");
   EXPECT_NE(std::find(log.begin(), log.end(), "\tPlayer files in " + own), log.end());
   // The data folder holds what it held before: its two folders, with nothing in them.
@@ -189,13 +194,13 @@ TEST_F(StartUpTest, AWritableFilesFolderKeepsThePlayerFiles) {
   TempDir home;
   ScopedEnv xdg("XDG_DATA_HOME", home.file("data"));
   EXPECT_EQ(ChoosePlayerFolder(f.files), f.files);
-  EXPECT_FALSE(FolderExists(home.file("data/vornel-quellor")));
-  EXPECT_EQ(ChoosePlayerFolder("/nonexistent-files"), home.file("data/vornel-quellor"));  // cannot be written
-  EXPECT_TRUE(FolderExists(home.file("data/vornel-quellor/278")));
+  EXPECT_FALSE(FolderExists(home.file("data/tessel-probe")));
+  EXPECT_EQ(ChoosePlayerFolder("/nonexistent-files"), home.file("data/tessel-probe"));  // cannot be written
+  EXPECT_TRUE(FolderExists(home.file("data/tessel-probe/900")));
   {
     ScopedEnv relative("XDG_DATA_HOME", "relative/data");  // not absolute: the home folder's
     ScopedEnv homeVar("HOME", home.path());
-    EXPECT_EQ(PerUserDataFolder(), home.path() + "/.local/share/vornel-quellor");
+    EXPECT_EQ(PerUserDataFolder(), home.path() + "/.local/share/tessel-probe");
   }
 }
 
@@ -252,10 +257,10 @@ TEST(FilesFolderSearch, OverrideThenBesideTheProgramThenCurrentFolder) {
   EXPECT_EQ(FindFilesFolder("", a.dir.path(), b.dir.path()), a.dir.path() + "/Files");
   EXPECT_EQ(FindFilesFolder("", "/nonexistent", b.dir.path()), b.dir.path() + "/Files");
   EXPECT_EQ(FindFilesFolder("", "/nonexistent", "/nonexistent"), "");
-  // Installed: bin/ beside share/vornel-quellor/.
+  // Installed: bin/ beside share/tessel-probe/.
   ::mkdir(a.dir.file("bin").c_str(), 0755);
   ::mkdir(a.dir.file("share").c_str(), 0755);
-  ::mkdir(a.dir.file("share/vornel-quellor").c_str(), 0755);
-  EXPECT_EQ(FindFilesFolder("", a.dir.file("bin"), b.dir.path(), "../share/vornel-quellor"),
-            a.dir.file("bin") + "/../share/vornel-quellor");
+  ::mkdir(a.dir.file("share/tessel-probe").c_str(), 0755);
+  EXPECT_EQ(FindFilesFolder("", a.dir.file("bin"), b.dir.path(), "../share/tessel-probe"),
+            a.dir.file("bin") + "/../share/tessel-probe");
 }

@@ -3,13 +3,13 @@
 #include "audio/audio.h"
 #include "core/core.h"
 #include "display/display.h"
-#include "game/game.h"
 #include "input/input.h"
 #include "online/online.h"
 #include "render/render.h"
 #include "scores/scores.h"
 #include "settings/settings.h"
 #include "shell/shell.h"
+#include "test_game/test_game.h"
 #include "support/test_support.h"
 
 namespace {
@@ -244,7 +244,6 @@ TEST_F(TitleScreenTest, AfterAGameThePanelSlidesInAgainAndTheHeldStartControlWai
   ChangeDir(dir.path());
   BuildDefaultKey();
   LoadScores();
-  AllocateGameArrays();
   Display.SpriteBudget[1] = 50000;
   Display.SpriteBudget[3] = 500;
   Input.InputMode = 0;

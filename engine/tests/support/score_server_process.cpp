@@ -11,10 +11,12 @@
 #include "core/core.h"
 
 std::string ScoreServerProgram() {
-  if (const char* build = std::getenv("VQ_BUILD_DIR")) return std::string(build) + "/server/vq-score-server";
-  // The test programs sit in BUILD/tests/.
-  const std::string tests = ExecutableFolder();
-  return tests.substr(0, tests.rfind('/')) + "/server/vq-score-server";
+  // The tests' own build of the server, which serves the test game as well as every game.
+  if (const char* build = std::getenv("VQ_BUILD_DIR")) return std::string(build) + "/server/vq-test-score-server";
+  // The test programs sit in BUILD/engine/tests/ or BUILD/games/NAME/.
+  std::string build = ExecutableFolder();
+  for (int up = 0; up < 2; ++up) build = build.substr(0, build.rfind('/'));
+  return build + "/server/vq-test-score-server";
 }
 
 ScoreServerProcess::ScoreServerProcess(const std::string& db, const std::string& motd) {

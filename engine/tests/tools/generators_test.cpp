@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The generator command lines the build wrote: program and arguments, tab-separated, one a line.
+// The generator command lines the build wrote: program and arguments, tab-separated, one a line;
+// "@FILES@" in an argument stands for the Files/ folder.
 std::vector<std::vector<std::string>> GeneratorCommands() {
   const char* build = std::getenv("VQ_BUILD_DIR");
   std::ifstream in(std::string(build ? build : ".") + "/tools/generators.txt");
@@ -41,10 +42,18 @@ TEST(Generators, RunAgainEachWritesTheSameBytesAsTheBuild) {
   ASSERT_GE(commands.size(), 6u) << "no generator list from the build";
   TempDir dir;
   fs::create_directories(dir.path() + "/Common/licences");
-  fs::create_directories(dir.path() + "/278/music");
   for (const auto& words : commands) {
-    std::string command = Quoted(words[0]) + " " + Quoted(dir.path());
-    for (size_t i = 1; i < words.size(); ++i) command += " " + Quoted(words[i]);
+    std::string command = Quoted(words[0]);
+    for (size_t i = 1; i < words.size(); ++i) {
+      std::string arg = words[i];
+      if (arg.rfind("@FILES@", 0) == 0) {
+        arg = dir.path() + arg.substr(7);
+        fs::create_directories(arg);  // a game's folder, for its generators
+      } else if (i > 1) {
+        fs::create_directories(dir.path() + "/" + arg);  // a game folder named after the Files/ folder
+      }
+      command += " " + Quoted(arg);
+    }
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
   }
@@ -56,14 +65,13 @@ TEST(Generators, RunAgainEachWritesTheSameBytesAsTheBuild) {
         << relative << " differs from the build's";
     ++compared;
   }
-  EXPECT_GE(compared, 40);
+  EXPECT_GE(compared, 4);  // at least the engine's own: icons, logos, jingle
 }
 
 TEST(FilesTree, HoldsEveryFileTheLoadersAskFor) {
   std::vector<std::string> files = {
       "Common/SVBasicManual.ttf", "Common/November.ttf", "Common/Blue Highway.ttf",
       "Common/Acknowledge TT BRK.ttf", "Common/icons.png", "Common/logo.png", "Common/Quobble.png",
-      "Common/open.ogg", "278/badges.png", "278/logo.png", "278/font.png", "278/loop.ogg",
-      "278/002.wav", "278/004.wav", "278/005.wav", "278/098.wav", "278/099.wav", "278/music/theme.ini"};
+      "Common/open.ogg", "Common/licences/fonts.txt"};
   for (const std::string& f : files) EXPECT_TRUE(fs::is_regular_file(FilesDir() + "/" + f)) << f;
 }
