@@ -3,7 +3,8 @@
 # when they are missing.
 #   ./test.sh              the normal build
 #   ./test.sh --sanitize   the AddressSanitizer + UndefinedBehaviorSanitizer build
-#   ./test.sh --fuzz SECONDS   each libFuzzer target (tests/fuzz) for SECONDS, built with clang
+#   ./test.sh --engine-only  the engine and its tests alone, over the test game (no game of the series)
+#   ./test.sh --fuzz SECONDS   each libFuzzer target (engine/tests/fuzz) for SECONDS, built with clang
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh --test
@@ -27,7 +28,10 @@ fi
 
 build=build-tests
 args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
-if [ "${1:-}" = "--sanitize" ]; then
+if [ "${1:-}" = "--engine-only" ]; then
+  build=build-engine
+  args+=(-DVQ_GAMES=)
+elif [ "${1:-}" = "--sanitize" ]; then
   build=build-asan
   args=(-DCMAKE_BUILD_TYPE=Debug -DVQ_SANITIZE=ON)
   export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -1,10 +1,10 @@
 # vq_add_game: everything a game of the series gets from one call in its folder's CMakeLists.txt.
 #
 #   vq_add_game(NAME                    the executable's name, also its data and per-user folders
-#     WEEK N                            its number in the series: its folder of Files/ ("278")
+#     WEEK N                            its number in the series: its folder of Files/ ("042" for 42)
 #     TITLE "Title Words"               the desktop entry's and AppStream's name
 #     SUMMARY "One line"                their one-line description
-#     KEYWORDS "a;b;c;"                 the desktop entry's search words
+#     KEYWORDS word...                  the desktop entry's search words
 #     APP_ID reverse.dns.Id             desktop entry, icon and metadata file names
 #     VERSION x.y.z  RELEASE_DATE yyyy-mm-dd
 #     DEFINITION Symbol                 the GameDefinition constant the game defines
@@ -25,8 +25,8 @@
 # registers its tests (test_NAME) and end-to-end scripts (e2e.NAME.SCRIPT).
 
 function(vq_add_game name)
-  cmake_parse_arguments(G "" "WEEK;TITLE;SUMMARY;KEYWORDS;APP_ID;VERSION;RELEASE_DATE;DEFINITION;IDENTITY;IDENTITY_NAME;MAIN;ICON;DESCRIPTION"
-                        "SOURCES;GENERATORS;COPY;TESTS;E2E;BENCH" ${ARGN})
+  cmake_parse_arguments(G "" "WEEK;TITLE;SUMMARY;APP_ID;VERSION;RELEASE_DATE;DEFINITION;IDENTITY;IDENTITY_NAME;MAIN;ICON;DESCRIPTION"
+                        "KEYWORDS;SOURCES;GENERATORS;COPY;TESTS;E2E;BENCH" ${ARGN})
   foreach(required WEEK TITLE SUMMARY APP_ID VERSION DEFINITION IDENTITY IDENTITY_NAME MAIN)
     if(NOT G_${required})
       message(FATAL_ERROR "vq_add_game(${name}): ${required} is missing")
@@ -109,7 +109,8 @@ function(vq_add_game name)
   set(VQ_GAME_NAME ${name})
   set(VQ_GAME_TITLE ${G_TITLE})
   set(VQ_GAME_SUMMARY ${G_SUMMARY})
-  set(VQ_GAME_KEYWORDS ${G_KEYWORDS})
+  list(JOIN G_KEYWORDS ";" VQ_GAME_KEYWORDS)
+  set(VQ_GAME_KEYWORDS "${VQ_GAME_KEYWORDS};")
   set(VQ_GAME_APP_ID ${G_APP_ID})
   set(VQ_GAME_VERSION ${G_VERSION})
   set(VQ_GAME_RELEASE_DATE ${G_RELEASE_DATE})
@@ -148,6 +149,13 @@ function(vq_add_game name)
     configure_file(${tested}.in ${tested} COPYONLY)
     add_library(${name}_tested STATIC ${tested})
     target_link_libraries(${name}_tested PUBLIC ${name}_game)
+    # The engine must never name a game: its week, title words or tagline (from its identity).
+    file(READ ${CMAKE_CURRENT_SOURCE_DIR}/${G_IDENTITY} identity)
+    string(REGEX MATCH "\\.Tagline = \"([^\"]*)\"" tagline "${identity}")
+    string(REPLACE " " ";" words "${G_TITLE}")
+    add_test(NAME engine.names_no_game.${name}
+             COMMAND ${CMAKE_COMMAND} -DENGINE=${VQ_ENGINE_DIR} -DWEEK=${G_WEEK} "-DWORDS=${words}"
+                     "-DTAGLINE=${CMAKE_MATCH_1}" -P ${VQ_ENGINE_DIR}/tests/no_game_names.cmake)
     if(G_TESTS)
       add_executable(test_${name} ${G_TESTS})
       target_link_libraries(test_${name} PRIVATE vq_test_support ${name}_tested GTest::gtest_main)
@@ -155,9 +163,10 @@ function(vq_add_game name)
       gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST
         PROPERTIES ENVIRONMENT "VQ_BUILD_DIR=${CMAKE_BINARY_DIR}" TIMEOUT 300)
     endif()
+    add_executable(${name}_e2e_probe ${VQ_ENGINE_DIR}/tests/e2e_probe/e2e_probe.cpp)
+    target_link_libraries(${name}_e2e_probe PRIVATE ${name}_tested PkgConfig::X11)
+    set_property(GLOBAL APPEND PROPERTY VQ_SERIES_TEST_ARGS ${name} ${G_WEEK} $<TARGET_FILE:${name}_e2e_probe>)
     if(G_E2E)
-      add_executable(${name}_e2e_probe ${VQ_ENGINE_DIR}/tests/e2e_probe/e2e_probe.cpp)
-      target_link_libraries(${name}_e2e_probe PRIVATE ${name}_tested PkgConfig::X11)
       foreach(script ${G_E2E})
         get_filename_component(script_name ${script} NAME_WE)
         add_test(NAME e2e.${name}.${script_name}
@@ -189,6 +198,14 @@ function(vq_finish_series)
   # The tests' own server serves the test game as well as every game of the series.
   if(TARGET vq-test-score-server)
     vq_served_games(vq-test-score-server "TestGameIdentity;${identities}" "vq_test_game;${libraries}")
+  endif()
+
+  # Every game installed side by side, played and online against one server.
+  get_property(series GLOBAL PROPERTY VQ_SERIES_TEST_ARGS)
+  if(VQ_BUILD_TESTS AND series)
+    add_test(NAME e2e.series.side_by_side
+             COMMAND bash ${VQ_ENGINE_DIR}/tests/series/side_by_side.sh ${CMAKE_BINARY_DIR} ${series})
+    set_tests_properties(e2e.series.side_by_side PROPERTIES TIMEOUT 300 LABELS e2e RUN_SERIAL TRUE)
   endif()
 
   get_property(lines GLOBAL PROPERTY VQ_GENERATOR_LINES)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The long fuzzing runs: every libFuzzer target of tests/fuzz (built by ./test.sh --fuzz, or here) for
-# RUNS executions or MINUTES minutes, whichever comes first, with AddressSanitizer and
+# The long fuzzing runs: every libFuzzer target of engine/tests/fuzz (built by ./test.sh --fuzz, or
+# here) for RUNS executions or MINUTES minutes, whichever comes first, with AddressSanitizer and
 # UndefinedBehaviorSanitizer. Prints one line per target: executions, time, findings. A crashing input
-# is kept in build-fuzz/findings/TARGET/ and should be copied into tests/fuzz/seeds/TARGET/ with the fix.
+# is kept in build-fuzz/findings/TARGET/ and should be copied into engine/tests/fuzz/seeds/TARGET/
+# with the fix.
 # Each target starts from its seeds (scripts/fuzz-seeds.sh). Afterwards scripts/fuzz-coverage.sh
 # measures the line coverage of each target's final corpus over the files it is there to test; the
 # summary, one line a target with that figure, is printed again and kept in build-fuzz/campaign/summary.txt.

@@ -11,19 +11,19 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 # The source files each target is there to test; a target not named here is measured over all of
-# src/ and server/.
+# engine/src/ and engine/server/.
 declare -A sources=(
-  [setup_file_fuzz]="src/shell/setup_file.cpp"
-  [score_file_fuzz]="src/scores/score_file.cpp src/scores/scramble.cpp src/scores/score_record.cpp"
-  [score_service_fuzz]="server/score_service.cpp server/score_store.cpp"
-  [request_head_fuzz]="server/http_front.cpp"
-  [score_protocol_fuzz]="src/online/score_protocol.cpp"
-  [http_reply_fuzz]="src/online/http.cpp"
-  [wav_reader_fuzz]="src/audio/wav_reader.cpp"
-  [ogg_reader_fuzz]="src/audio/ogg_reader.cpp"
-  [png_reader_fuzz]="src/render/pixmap_png.cpp src/render/image.cpp"
-  [music_file_fuzz]="src/audio/composer.cpp"
-  [font_file_fuzz]="src/render/font.cpp"
+  [setup_file_fuzz]="engine/src/shell/setup_file.cpp"
+  [score_file_fuzz]="engine/src/scores/score_file.cpp engine/src/scores/scramble.cpp engine/src/scores/score_record.cpp"
+  [score_service_fuzz]="engine/server/score_service.cpp engine/server/score_store.cpp"
+  [request_head_fuzz]="engine/server/http_front.cpp"
+  [score_protocol_fuzz]="engine/src/online/score_protocol.cpp"
+  [http_reply_fuzz]="engine/src/online/http.cpp"
+  [wav_reader_fuzz]="engine/src/audio/wav_reader.cpp"
+  [ogg_reader_fuzz]="engine/src/audio/ogg_reader.cpp"
+  [png_reader_fuzz]="engine/src/render/pixmap_png.cpp engine/src/render/image.cpp"
+  [music_file_fuzz]="engine/src/audio/composer.cpp"
+  [font_file_fuzz]="engine/src/render/font.cpp"
 )
 
 # The LLVM tools of the clang that builds (llvm-profdata-14 beside clang 14), else the unversioned ones.
@@ -54,7 +54,7 @@ for name in "${targets[@]}"; do
   rm -rf "$profiles"
   mkdir -p "$profiles"
   inputs=()
-  for d in "$PWD/build-fuzz/corpus/$name" "$PWD/tests/fuzz/seeds/$name" "$PWD/build-fuzz/seeds/$name"; do
+  for d in "$PWD/build-fuzz/corpus/$name" "$PWD/engine/tests/fuzz/seeds/$name" "$PWD/build-fuzz/seeds/$name"; do
     [ -d "$d" ] && inputs+=("$d")
   done
   # Each input once; absolute paths, since a target may change its working folder.
@@ -64,7 +64,7 @@ for name in "${targets[@]}"; do
   # llvm-cov names the files as they were compiled (relative when the compiler ran through ccache
   # with a base folder), so the report is filtered here, by the end of each file's path.
   "$cov" report build-fuzz-cov/tests/fuzz/"$name" -instr-profile="$out/$name.profdata" > "$out/$name.all.txt"
-  awk -v wanted="${sources[$name]:-src/ server/}" '
+  awk -v wanted="${sources[$name]:-engine/src/ engine/server/}" '
     BEGIN { n = split(wanted, w, " ") }
     NR <= 2 { print; next }
     $1 == "TOTAL" || NF < 10 { next }
@@ -82,7 +82,7 @@ for name in "${targets[@]}"; do
   echo "== $name"
   cat "$out/$name.txt"
   cover=$(awk '$1 == "TOTAL" { print $7 }' "$out/$name.txt")
-  echo "$name ${cover:-?} ${sources[$name]:-src/ server/}" >> "$out/summary.txt"
+  echo "$name ${cover:-?} ${sources[$name]:-engine/src/ engine/server/}" >> "$out/summary.txt"
 done
 echo "== line coverage"
 cat "$out/summary.txt"

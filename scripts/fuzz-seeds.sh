@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The seed folders of one libFuzzer target, one absolute path a line: tests/fuzz/seeds/TARGET (kept
+# The seed folders of one libFuzzer target, one absolute path a line: engine/tests/fuzz/seeds/TARGET (kept
 # by hand: curated inputs and the inputs of past findings) and BUILD/seeds/TARGET, written afresh by
 # the target itself when its source has a -write_seeds mode (inputs made by the game's own code, so
 # they stay right when the code changes: a target that calls WriteSeedsWhenAsked).
@@ -7,8 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$1 name=$2
-[ -d "tests/fuzz/seeds/$name" ] && echo "$PWD/tests/fuzz/seeds/$name"
-if grep -q 'WriteSeedsWhenAsked' "tests/fuzz/$name.cpp" 2>/dev/null; then
+[ -d "engine/tests/fuzz/seeds/$name" ] && echo "$PWD/engine/tests/fuzz/seeds/$name"
+if grep -q 'WriteSeedsWhenAsked' "engine/tests/fuzz/$name.cpp" 2>/dev/null; then
   out=$PWD/$build/seeds/$name
   rm -rf "$out"
   mkdir -p "$out"

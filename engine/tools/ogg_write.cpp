@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int StreamSerial = 0x0278;
+constexpr int StreamSerial = 0x5147;
 constexpr long Chunk = 4096;  // frames handed to the encoder at a time
 
 bool WritePages(ogg_stream_state& os, FILE* file, bool flush) {

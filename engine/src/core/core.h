@@ -59,10 +59,10 @@ std::string UseGame(const GameDefinition& definition);
 inline constexpr const char* FrameworkBanner = "Tolvaner's Plondrix Engine";
 inline constexpr const char* DefaultPlayerName = "Player";
 
-// "#278 : Vornel Quellor" for week 278.
+// "#N : WORD1 WORD2", N the week number.
 std::string WindowTitle(const GameIdentity& game);
 std::string WindowTitle();
-// The game's own folder: the last three characters of "000" + week number, then "/" ("278/").
+// The game's own folder: the last three characters of "000" + week number, then "/" ("007/" for 7).
 std::string GameFolder(const GameIdentity& game);
 std::string GameFolder();
 

@@ -11,8 +11,8 @@
 #include <string_view>
 
 struct GameIdentity;
-// The default key made from a game's title words, tagline and week number (92 characters for
-// game 278); never stored anywhere.
+// The default key made from a game's title words, tagline and week number: two characters for each
+// character of "WORD1 WORD2" and of the tagline; never stored anywhere.
 std::string MakeDefaultKey(const GameIdentity& game);
 // Upper-case hexadecimal, 2 x (n + 12) digits for n characters; "" for an empty text or key.
 std::string ScrambleWithKey(std::string_view text, std::string_view key);
