@@ -52,7 +52,12 @@ while [ $# -ge 3 ]; do
   own=$home/.local/share/$name
   log=$own/Debug.txt
   [ -d "$work/prefix/share/$name/Common" ] && [ -d "$work/prefix/share/$name/$folder" ] || fail "$name: no data in share/$name"
-  grep -q "^Exec=$name\$" "$work/prefix/share/applications/"*.desktop || fail "$name: no desktop entry starting it"
+  desktop=$(grep -l "^Exec=$name\$" "$work/prefix/share/applications/"*.desktop) || fail "$name: no desktop entry starting it"
+  id=$(basename "$desktop" .desktop)
+  desktop-file-validate "$desktop" || fail "$name: desktop entry"
+  appstreamcli validate --no-net "$work/prefix/share/metainfo/$id.metainfo.xml" > "$work/as.txt" 2>&1 \
+    || fail "$name: AppStream metadata: $(cat "$work/as.txt")"
+  [ -s "$work/prefix/share/icons/hicolor/256x256/apps/$id.png" ] || fail "$name: no icon"
   grep -q "serving week $week," "$work/server.out" || fail "the server does not serve week $week"
   mkdir -p "$own/$folder"
   "$probe" make-login-scores "$own/$folder/nuscores.dat" Series_Player secret42 "$score" || fail "$name: no score file"

@@ -264,3 +264,41 @@ TEST(FilesFolderSearch, OverrideThenBesideTheProgramThenCurrentFolder) {
   EXPECT_EQ(FindFilesFolder("", a.dir.file("bin"), b.dir.path(), "../share/tessel-probe"),
             a.dir.file("bin") + "/../share/tessel-probe");
 }
+
+// A game's definition lacking a required part stops the program before anything starts, saying
+// which part is missing; the game in use stays the one before.
+TEST(GameDefinitionTest, AnIncompleteDefinitionIsRefusedWithWhatIsMissing) {
+  ResetAllState();
+  const GameIdentity noCode{.WeekNumber = 901, .TitleWord1 = "Half", .TitleWord2 = "Made",
+                            .Tagline = "Not yet", .ExecutableName = "half-made"};
+  struct Case {
+    const char* what;
+    GameDefinition definition;
+    const char* missing;
+  };
+  GameDefinition noPlay = TestGame;
+  noPlay.PlayGame = nullptr;
+  GameDefinition noLogoNoPops = TestGame;
+  noLogoNoPops.DrawTitleLogo = nullptr;
+  noLogoNoPops.DrawScorePops = nullptr;
+  GameDefinition withoutCode = TestGame;
+  withoutCode.Identity = &noCode;
+  GameDefinition noIdentity = TestGame;
+  noIdentity.Identity = nullptr;
+  const Case cases[] = {
+      {"no game loop", noPlay, "the game's definition lacks its PlayGame callback"},
+      {"two callbacks", noLogoNoPops, "the game's definition lacks its DrawTitleLogo callback, DrawScorePops callback"},
+      {"no game code", withoutCode, "the game's definition lacks its game code"},
+      {"no identity", noIdentity, "the game's definition lacks its identity"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(UseGame(c.definition), c.missing) << c.what;
+    EXPECT_EQ(&ThisGame(), &TestGame) << c.what;
+  }
+  char program[] = "half-made";
+  char* argv[] = {program, nullptr};
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(RunGameProgram(noPlay, 1, argv), 70);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "half-made: the game's definition lacks its PlayGame callback\n");
+  EXPECT_FALSE(Shell.Started) << "nothing started";
+}
