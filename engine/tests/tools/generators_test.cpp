@@ -39,7 +39,7 @@ std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 
 TEST(Generators, RunAgainEachWritesTheSameBytesAsTheBuild) {
   const auto commands = GeneratorCommands();
-  ASSERT_GE(commands.size(), 6u) << "no generator list from the build";
+  ASSERT_GE(commands.size(), 3u) << "no generator list from the build";  // the engine's own three at least
   TempDir dir;
   fs::create_directories(dir.path() + "/Common/licences");
   for (const auto& words : commands) {
