@@ -77,7 +77,7 @@ void DrawScoreAndLives(const GameRound& round) {
   ResetDraw();
   SelectSizedFont(1, 4);
   WriteText(round.VirtualWidth / 2, HudHeight / 2, std::to_string(round.Score), 1, 1);
-  SelectSizedFont(1, 1);
+  SelectSizedFont(1, 3);
   Colour(150, 170, 255);
   WriteText(24, HudHeight / 2, ThisGame().DifficultyNames[round.Difficulty], 0, 1);
   for (int i = 0; i < RulesOf(round.Difficulty).Lives; ++i) {
@@ -121,20 +121,21 @@ void AddScorePop(int points, float x, float y, int hue) { Game.ScorePops.push_ba
 // The set-up happens every frame, pops or none: the frame end draws the settings panel and the pause
 // menu after this and relies on starting from the reset state and the notices' font.
 void DrawScorePops() {
-  SelectFont(Display.Fonts[3]);
-  ResetDraw();
   auto& list = Game.ScorePops;
   size_t kept = 0;
+  if (!list.empty()) SelectSizedFont(1, 3);
   for (size_t i = 0; i < list.size(); ++i) {
     ScorePop p = list[i];
     --p.t;
     p.y -= 0.6f;
-    HueColour(p.hue, p.t / 90.0);
+    ResetDraw();
+    HueColour(p.hue, p.t / 30.0);  // full for two thirds of its time, then fading
     WriteText(TruncToInt(p.x), TruncToInt(p.y), "+" + std::to_string(p.n), 1, 1);
     if (p.t > 0) list[kept++] = p;
   }
-  ResetDraw();
   list.resize(kept);
+  SelectFont(Display.Fonts[3]);
+  ResetDraw();
 }
 
 void PlayGame() {

@@ -43,9 +43,17 @@ bool GameLogo(const std::string& path) {
   const Colour hues[6] = {Rgb(60, 230, 255), Rgb(255, 70, 200), Rgb(255, 220, 60),
                           Rgb(90, 255, 120), Rgb(255, 140, 40), Rgb(170, 110, 255)};
   Rng rng(279);
-  for (int k = 0; k < 14; ++k) {
-    const Pt c{static_cast<float>(rng.Range(30, W - 30)), static_cast<float>(rng.Range(20, H - 60))};
-    PaintTarget(img, c, static_cast<float>(rng.Range(10, 28)), hues[k % 6], 0.55f);
+  // Targets scattered around the title and the tagline, never over their letters.
+  const float letters[2][4] = {{24, 58, W - 24, 142}, {70, 180, W - 70, 212}};  // x0, y0, x1, y1
+  for (int k = 0; k < 16;) {
+    const Pt c{static_cast<float>(rng.Range(24, W - 24)), static_cast<float>(rng.Range(14, H - 40))};
+    const float r = static_cast<float>(rng.Range(9, 24));
+    bool clear = c.y + r < H - 24;
+    for (const auto& box : letters)
+      clear = clear && (c.x + r < box[0] || c.x - r > box[2] || c.y + r < box[1] || c.y - r > box[3]);
+    if (!clear) continue;
+    PaintTarget(img, c, r, hues[k % 6], 0.6f);
+    ++k;
   }
   const float cx = W / 2.f, titleY = 100;
   // As large as fits across the picture with room for the glow.
