@@ -98,7 +98,8 @@ extern const GameIdentity SorvelPimmothIdentity;
 void StartRound(GameRound& round, int difficulty);
 // A new target at a random free place inside the play area; false when the most are up already.
 bool SpawnTarget(GameRound& round);
-// One frame: every target shrinks, a vanished one costs a life, the game ends when the lives are
+// One frame: every target moves inside the play area if the space shrank, and shrinks; a vanished
+// one costs a life, the game ends when the lives are
 // gone, and a new target comes when its countdown runs out.
 void StepRound(GameRound& round);
 // Points for a hit on a target with this much of its starting radius left (0..1): 10 for the last

@@ -76,6 +76,11 @@ void StepRound(GameRound& round) {
   auto& list = round.Targets;
   for (size_t i = 0; i < list.size();) {
     Target& t = list[i];
+    // The space may have changed under the targets (the settings panel's Apply): each stays whole
+    // inside the play area, where it can be clicked.
+    const float r = t.StartRadius;
+    t.X = std::clamp(t.X, r, std::max(r, round.VirtualWidth - r));
+    t.Y = std::clamp(t.Y, HudHeight + r, std::max(HudHeight + r, round.VirtualHeight - r));
     if (--t.Left > 0) {
       ++i;
       continue;

@@ -230,3 +230,36 @@ TEST_F(RulesTest, TargetsAppearInsideThePlayAreaApartFromEachOther) {
     }
   }
 }
+
+// An Apply of the settings panel may change the space during a game: the targets up then move
+// inside the new one, where they can still be clicked.
+TEST_F(RulesTest, TargetsStayInsideASpaceThatChangesUnderThem) {
+  struct Change {
+    int w, h;
+  };
+  for (const Change c : {Change{1600, 900}, Change{1440, 900}, Change{1280, 960}}) {
+    SCOPED_TRACE(c.w);
+    round.VirtualWidth = 1600;
+    round.VirtualHeight = 960;
+    StartRound(round, 0);
+    PlaceTarget(1590, 950);  // the far corner of the widest and tallest space
+    PlaceTarget(10, 10);
+    PlaceTarget(800, 500);
+    round.VirtualWidth = c.w;
+    round.VirtualHeight = c.h;
+    StepRound(round);
+    ASSERT_EQ(round.Targets.size(), 3u);
+    for (const Target& t : round.Targets) {
+      EXPECT_GE(t.X - t.StartRadius, 0);
+      EXPECT_LE(t.X + t.StartRadius, c.w);
+      EXPECT_GE(t.Y - t.StartRadius, HudHeight);
+      EXPECT_LE(t.Y + t.StartRadius, c.h);
+    }
+    EXPECT_EQ(round.Targets[2].X, 800);  // one inside already does not move
+    EXPECT_EQ(round.Targets[2].Y, 500);
+    const Target corner = round.Targets[0];
+    EXPECT_FLOAT_EQ(corner.X + corner.StartRadius, c.w);
+    EXPECT_FLOAT_EQ(corner.Y + corner.StartRadius, c.h);
+    EXPECT_GT(ClickAt(round, corner.X, corner.Y), 0);
+  }
+}
