@@ -30,7 +30,7 @@ build=build-tests
 args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 if [ "${1:-}" = "--engine-only" ]; then
   build=build-engine
-  args+=(-DVQ_GAMES=)
+  args+=(-DVQ_ENGINE_ONLY=ON)
 elif [ "${1:-}" = "--sanitize" ]; then
   build=build-asan
   args=(-DCMAKE_BUILD_TYPE=Debug -DVQ_SANITIZE=ON)
