@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Unscramble of anything, with the default key, the credentials key and a key from the input.
   const std::string key = text.substr(0, size > 0 ? data[0] % 16 : 0);
-  for (const std::string& k : {std::string(), std::string(GameCode), key}) {
+  for (const std::string& k : {std::string(), std::string(ThisIdentity().GameCode), key}) {
     const std::string back = Unscramble(text, k);
     if (back != "XXX") Check(!back.empty() && Unscramble(Scramble(back, k), k) == back);
   }
@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   // The input's lines as record texts, scrambled so that they pass the checksums.
-  std::vector<std::string> lines{Scramble("user|password", GameCode)};
+  std::vector<std::string> lines{Scramble("user|password", ThisIdentity().GameCode)};
   size_t start = 0;
   while (start <= text.size()) {
     size_t end = text.find('\n', start);

@@ -168,7 +168,7 @@ std::string Fields(char mode, const std::vector<std::string>& fields) {
 // Login, upload and table requests made by the game's builders, as the game would send them.
 void WriteSeeds(const std::string& folder) {
   ::mkdir(folder.c_str(), 0755);
-  const std::string week = std::to_string(WeekNumber);
+  const std::string week = std::to_string(ThisIdentity().WeekNumber);
   Scores record;
   record.Score = 48210;
   record.Name = "Player";
