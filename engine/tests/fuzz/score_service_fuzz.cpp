@@ -9,7 +9,8 @@
 //        input alone.
 //   else the raw request: the path, then pairs of key and value, all separated by zero bytes.
 // The service answers every request without crashing and with one of its statuses; a login the game
-// could send is welcomed, then recognised, and refused with another password; an upload it accepts
+// could send for the week served is welcomed, then recognised, and refused with another password; a
+// login for another week is refused as not served; an upload it accepts
 // is in its table and reads back through the game's table reader as the record that was sent.
 //
 // score_service_fuzz -write_seeds=DIR writes seeds of the three requests, made by the game's own
@@ -103,8 +104,11 @@ void LoginAndUpload(bool upload, const std::vector<std::string>& fields) {
   const std::string& tokenUser = fields.size() > 4 ? fields[4] : user;
   const auto service = FreshService();
   const ServiceReply login = Login(*service, week, Input(user, password, upload ? "" : rest, tokenUser));
-  const bool asTheGameSends =
-      GameWeek(week) && Typable(user, 64) && Typable(password, 128) && tokenUser == user && (upload || rest.empty());
+  // The service serves the test game alone: any other week, however well formed, is refused.
+  const bool servedWeek = week == std::to_string(TestGameIdentity.WeekNumber);
+  if (GameWeek(week) && !servedWeek) Check(login.Status == 400 && login.Body == "REFUSED: week " + week + " is not served here");
+  const bool asTheGameSends = servedWeek && Typable(user, 64) && Typable(password, 128) && tokenUser == user &&
+                              (upload || rest.empty());
   if (asTheGameSends) {
     Check(login.Status == 200 && login.Body == "Welcome!|");
     Check(Login(*service, week, Input(user, password, "", user)).Body == "Password Correct|");
