@@ -204,24 +204,36 @@ struct ScoreService::Impl {
     return c;
   }
 
+  // A store that could not answer: status 500 and one log line, never a reply that reads as an
+  // answer (a wrong password, a missing table).
+  ServiceReply StoreFailed(const std::string& what, const StoreResult& result) {
+    Log("refused " + what + ": store failed: " + result.Error);
+    return Reply(500, "REFUSED: store failed");
+  }
+
   ServiceReply Login(const QueryParams& params) {
     std::string why;
     const Served* served = GameOfWeek(Week(params), why);
     if (!served) return Refuse("login", why);
     const auto c = ReadCredentials(*served, params, false, why);
     if (!c) return Refuse("login", why);
-    std::optional<std::string> hash = store.PasswordHash(c->user);
-    if (!hash) {
+    std::string hash;
+    StoreResult found = store.PasswordHash(c->user, hash);
+    if (found.Failed()) return StoreFailed("login", found);
+    if (found.Status == StoreStatus::NotFound) {
       std::string fresh;
       if (!HashPassword(c->password, fresh)) return Refuse("login", "server busy", 503);
-      if (store.AddUser(c->user, fresh)) {
+      const StoreResult added = store.AddUser(c->user, fresh);
+      if (added.Failed()) return StoreFailed("login", added);
+      if (added.Status == StoreStatus::Done) {
         Log("registered " + c->user);
         return Reply(200, "Welcome!|" + motd);
       }
-      hash = store.PasswordHash(c->user);  // registered by another request meanwhile
-      if (!hash) return Refuse("login", "store failed", 500);
+      found = store.PasswordHash(c->user, hash);  // registered by another request meanwhile
+      if (found.Failed()) return StoreFailed("login", found);
+      if (found.Status != StoreStatus::Done) return Refuse("login", "user vanished while registering", 500);
     }
-    if (!PasswordMatches(*hash, c->password)) {
+    if (!PasswordMatches(hash, c->password)) {
       Log("wrong password for " + c->user);
       return Reply(403, "WRONG PASSWORD");
     }
@@ -238,12 +250,15 @@ struct ScoreService::Impl {
     StoredRecord r;
     int64_t table = 0;
     if (!ReadRecord(c->rest, r, table, why)) return Refuse("upload", why);
-    const std::optional<std::string> hash = store.PasswordHash(c->user);
-    if (!hash || !PasswordMatches(*hash, c->password)) {
+    std::string hash;
+    const StoreResult found = store.PasswordHash(c->user, hash);
+    if (found.Failed()) return StoreFailed("upload", found);
+    if (found.Status != StoreStatus::Done || !PasswordMatches(hash, c->password)) {
       Log("upload ignored: wrong name or password for " + c->user);
       return Reply(403, "WRONG PASSWORD");
     }
-    if (!store.AddRecord(*week, table, c->user, r, TableEntries)) return Refuse("upload", "store failed", 500);
+    const StoreResult stored = store.AddRecord(*week, table, c->user, r, TableEntries);
+    if (stored.Failed()) return StoreFailed("upload", stored);
     Log("stored " + std::to_string(r.Score) + " by " + c->user + " in week " + std::to_string(*week) + " table " +
         std::to_string(table));
     return Reply(200, "OK");
@@ -278,7 +293,9 @@ struct ScoreService::Impl {
     if (!IsDigits(weekText, 9) || !ReadNumber(weekText, week) || !IsDigits(idText, 18) || !ReadNumber(idText, table))
       return Refuse("table", "bad week or table");
     if (!games.count(week)) return Refuse("table", "week " + std::to_string(week) + " is not served here");
-    const std::vector<StoredRecord> records = store.BestRecords(week, table, TableEntries);
+    std::vector<StoredRecord> records;
+    const StoreResult read = store.BestRecords(week, table, TableEntries, records);
+    if (read.Failed()) return StoreFailed("table", read);
     if (records.empty()) return ServiceReply{404, "text/html; charset=ISO-8859-1", MissingTablePage};
     std::string body;
     for (size_t i = 0; i < records.size(); ++i) body += (i ? "\n" : "") + TableEntry(records[i]);

@@ -1,4 +1,9 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <functional>
 
 #include "core/core.h"
 #include "scores/scores.h"
@@ -235,4 +240,93 @@ TEST_F(ScoreServiceTest, HostileRequestsAreRefusedAndChangeNothing) {
   EXPECT_EQ(log.size(), std::size(cases) + 1) << "every refusal is logged";
   EXPECT_EQ(Table("900", "1").Status, 404) << "nothing was stored";
   EXPECT_EQ(Login("Ann_Lee", "secret").Body.substr(0, 16), "Password Correct");
+}
+
+namespace {
+
+// Runs SQL on the service's file through a connection of its own, as another program would.
+void RunSql(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  char* error = nullptr;
+  const int r = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+  EXPECT_EQ(r, SQLITE_OK) << (error ? error : "");
+  sqlite3_free(error);
+  sqlite3_close(db);
+}
+
+long FileBytes(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
+}
+
+}  // namespace
+
+// A full disk refuses the records it cannot keep with status 500 and a log line; what was answered
+// "OK" is all there after a restart, what was refused is not, and the store works again as soon as
+// there is room.
+TEST_F(ScoreServiceTest, AFullDiskRefusesWithStatus500AndLosesNothingAnsweredOk) {
+  ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
+  ASSERT_EQ(Upload("Ann_Lee", "secret", Line("100|Ann|0|1|0|1|0|0")).Body, "OK");
+  std::vector<std::string> kept = {"100"}, refused;
+  log.clear();
+  {
+    // No file may grow: the log of the next commit cannot be written.
+    FileSizeLimit full(std::max(FileBytes(dir.file("scores.db")), FileBytes(dir.file("scores.db-wal"))));
+    for (int i = 1; i <= 4; ++i) {
+      const std::string score = std::to_string(100 + i);
+      const ServiceReply r = Upload("Ann_Lee", "secret", Line(score + "|Ann|0|" + std::to_string(1 + i) + "|0|1|0|0"));
+      EXPECT_TRUE(r.Status == 200 || r.Status == 500) << r.Status << " " << r.Body;
+      (r.Body == "OK" ? kept : refused).push_back(score);
+      if (r.Status == 500) {
+        EXPECT_EQ(r.Body, "REFUSED: store failed");
+      }
+    }
+    const ServiceReply newcomer = Login("Cy_Newcomer", "secret");
+    EXPECT_EQ(newcomer.Status, 500) << newcomer.Body;
+    EXPECT_EQ(Table("900", "1").Status, 200) << "reading needs no room";
+  }
+  EXPECT_FALSE(refused.empty()) << "the limit should have refused a write";
+  EXPECT_EQ(log.size(), refused.size() + 1) << "one line per refusal";
+  for (const std::string& line : log) EXPECT_EQ(line.rfind("refused ", 0), 0u) << line;
+  for (const std::string& line : log) EXPECT_NE(line.find(": store failed: "), std::string::npos) << line;
+
+  // Room again: the next request is stored.
+  EXPECT_EQ(Upload("Ann_Lee", "secret", Line("200|Ann|0|9|0|1|0|0")).Body, "OK");
+  kept.push_back("200");
+  Start();
+  const std::string table = Table("900", "1").Body;
+  std::vector<std::string> listed;
+  for (int j = 1; Field(table, "\n", 2 * j - 1) != MissingField; ++j) listed.push_back(Field(Field(table, "\n", 2 * j - 1), "|", 1));
+  std::sort(listed.begin(), listed.end());
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(listed, kept) << "every record answered OK is kept, no refused one";
+  EXPECT_EQ(Login("Cy_Newcomer", "secret").Body.substr(0, 8), "Welcome!") << "the refused registration was not kept";
+}
+
+// A store that cannot answer (here its tables gone from under it) gives status 500 and a log line
+// for every request, never an answer: not a wrong password, a new registration or a missing table.
+TEST_F(ScoreServiceTest, AFailingStoreIsAServerErrorNeverAnAnswer) {
+  ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
+  ASSERT_EQ(Upload("Ann_Lee", "secret", Line("100|Ann|0|1|0|1|0|0")).Body, "OK");
+  RunSql(dir.file("scores.db"), "ALTER TABLE users RENAME TO users_away; ALTER TABLE records RENAME TO records_away");
+  const std::function<ServiceReply()> requests[] = {
+      [&] { return Login("Ann_Lee", "secret"); },
+      [&] { return Login("Ann_Lee", "wrong"); },
+      [&] { return Login("Bob_New", "secret"); },
+      [&] { return Upload("Ann_Lee", "secret", Line("200|Ann|0|2|0|1|0|0")); },
+      [&] { return Table("900", "1"); },
+  };
+  for (size_t i = 0; i < std::size(requests); ++i) {
+    log.clear();
+    const ServiceReply r = requests[i]();
+    EXPECT_EQ(r.Status, 500) << "request " << i << ": " << r.Body;
+    EXPECT_EQ(r.Body, "REFUSED: store failed") << "request " << i;
+    ASSERT_EQ(log.size(), 1u) << "request " << i;
+    EXPECT_NE(log[0].find("store failed: no such table"), std::string::npos) << log[0];
+  }
+  RunSql(dir.file("scores.db"), "ALTER TABLE users_away RENAME TO users; ALTER TABLE records_away RENAME TO records");
+  EXPECT_EQ(Login("Ann_Lee", "secret").Body.substr(0, 16), "Password Correct");
+  EXPECT_EQ(Login("Bob_New", "secret").Body.substr(0, 8), "Welcome!");
+  EXPECT_EQ(Table("900", "1").Body, "100|Ann|0|1|0|1|0|0\n" + PerLevel());
 }
