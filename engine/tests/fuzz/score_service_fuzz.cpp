@@ -57,9 +57,9 @@ std::vector<std::string> SplitAtZero(const std::string& bytes) {
 }
 
 ServiceReply Handle(ScoreService& service, const std::string& path, const QueryParams& params) {
-  ServiceReply reply = service.Handle(path, params);
+  ServiceReply reply = service.Handle(path, params, "192.0.2.7");
   Check(reply.Status == 200 || reply.Status == 400 || reply.Status == 403 || reply.Status == 404 ||
-        reply.Status == 500 || reply.Status == 503);
+        reply.Status == 429 || reply.Status == 500 || reply.Status == 503);
   Check(reply.Body.find('\0') == std::string::npos);
   return reply;
 }
@@ -89,11 +89,8 @@ bool Typable(const std::string& text, size_t longest) {
   return true;
 }
 
-// A week number as the game writes one.
-bool GameWeek(const std::string& week) {
-  return !week.empty() && week.size() <= 9 && week.find_first_not_of("0123456789") == std::string::npos &&
-         (week.size() == 1 || week[0] != '0');
-}
+// The week of the game the service serves, as the game writes it (any other week is refused).
+bool GameWeek(const std::string& week) { return week == std::to_string(TestGameIdentity.WeekNumber); }
 
 void LoginAndUpload(bool upload, const std::vector<std::string>& fields) {
   const std::string& week = fields[0];
@@ -168,7 +165,7 @@ std::string Fields(char mode, const std::vector<std::string>& fields) {
 // Login, upload and table requests made by the game's builders, as the game would send them.
 void WriteSeeds(const std::string& folder) {
   ::mkdir(folder.c_str(), 0755);
-  const std::string week = std::to_string(WeekNumber);
+  const std::string week = std::to_string(TestGameIdentity.WeekNumber);
   Scores record;
   record.Score = 48210;
   record.Name = "Player";
