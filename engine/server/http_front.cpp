@@ -9,8 +9,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "server/score_service.h"
 
@@ -19,6 +22,7 @@ namespace {
 constexpr int ConnectionLimitMs = 10000;  // one connection as a whole: no client holds a worker longer
 constexpr int ReadLimitMs = 5000;         // each wait for the client's next bytes
 constexpr int DrainLimitMs = 2000;        // waiting for the client to close after the reply
+constexpr size_t WorkerThreads = 24;      // connections served at once
 
 int64_t SteadyMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -218,6 +222,11 @@ struct ScoreHttpServer::Impl {
   explicit Impl(ScoreService& s) : service(s) {}
   ScoreService& service;
   LineTolerantServer server;
+  // A Stop that comes before Run has begun to listen must still end it: the library's own stop
+  // does nothing to a server that is not running yet.
+  std::mutex mutex;
+  bool stopping = false, runStarted = false;
+  std::atomic<bool> runEnded{false};
 };
 
 ScoreHttpServer::ScoreHttpServer(ScoreService& service) : impl_(std::make_unique<Impl>(service)) {
@@ -225,7 +234,7 @@ ScoreHttpServer::ScoreHttpServer(ScoreService& service) : impl_(std::make_unique
   ScoreService* svc = &service;
   server.Get(".*", [svc](const httplib::Request& req, httplib::Response& res) {
     const QueryParams params(req.params.begin(), req.params.end());
-    ServiceReply reply = svc->Handle(req.path, params);
+    ServiceReply reply = svc->Handle(req.path, params, req.remote_addr);
     res.status = reply.Status;
     res.set_content(reply.Body, reply.ContentType.c_str());
   });
@@ -238,6 +247,9 @@ ScoreHttpServer::ScoreHttpServer(ScoreService& service) : impl_(std::make_unique
     res.set_content("REFUSED: internal error", "text/plain");
   });
   server.set_payload_max_length(BodyLimitBytes);
+  // More workers than requests may wait for password hashes (the service turns away the rest at
+  // once), so table downloads always find a free worker.
+  server.new_task_queue = [] { return new httplib::ThreadPool(WorkerThreads); };
 }
 
 ScoreHttpServer::~ScoreHttpServer() { Stop(); }
@@ -249,9 +261,29 @@ int ScoreHttpServer::Bind(const std::string& address, int port) {
   return bound;
 }
 
-bool ScoreHttpServer::Run() { return impl_->server.listen_after_bind(); }
+bool ScoreHttpServer::Run() {
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    if (impl_->stopping) return true;
+    impl_->runStarted = true;
+  }
+  const bool ok = impl_->server.listen_after_bind();
+  impl_->runEnded = true;
+  return ok;
+}
 
-void ScoreHttpServer::Stop() { impl_->server.stop(); }
+void ScoreHttpServer::Stop() {
+  bool started = false;
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->stopping = true;
+    started = impl_->runStarted;
+  }
+  if (!started) return;  // Run returns at once when it comes
+  // Run is on its way into the library's loop: wait until it listens, then end it.
+  while (!impl_->server.is_running() && !impl_->runEnded) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  impl_->server.stop();
+}
 
 std::string ScoreHttpServer::Answer(const std::vector<std::string>& pieces) {
   MemoryStream stream(pieces);

@@ -16,6 +16,7 @@ namespace {
 
 const char* Usage =
     "Usage: vq-score-server --port N --db FILE [--motd FILE] [--bind ADDRESS]\n"
+    "                       [--hashes-per-minute N] [--new-names-per-hour N]\n"
     "\n"
     "Serves the online score tables of every game of the series it was built with: logins (a new\n"
     "name is registered, one for the whole series), score uploads and the table files of each game's\n"
@@ -25,7 +26,17 @@ const char* Usage =
     "  --db FILE        the SQLite file of users and scores (created when missing)\n"
     "  --motd FILE      the message of the day shown after a login (at most 19 lines)\n"
     "  --bind ADDRESS   the address to listen on (default 0.0.0.0, every IPv4 address)\n"
+    "  --hashes-per-minute N\n"
+    "                   password hashes one address (IPv6: its /64) may cause in a minute,\n"
+    "                   logins, registrations and uploads of a login not verified in the last\n"
+    "                   5 minutes together (default 30); more get status 429\n"
+    "  --new-names-per-hour N\n"
+    "                   names one address may register in an hour (default 20)\n"
     "  --help           this text\n"
+    "\n"
+    "At most 2 password hashes are computed at once and 6 more requests wait for one (up to 2 s);\n"
+    "others get status 503 at once. A name whose password was wrong 10 times in 5 minutes is\n"
+    "refused (429) until the oldest of those is 5 minutes old.\n"
     "\n"
     "Stops cleanly on SIGINT or SIGTERM.\n";
 
@@ -39,6 +50,7 @@ int Fail(const std::string& message) {
 int main(int argc, char** argv) {
   std::string db, motdPath, address = "0.0.0.0";
   int port = -1;
+  HashLimits limits;
   const std::vector<std::string> args(argv + 1, argv + argc);
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -46,13 +58,19 @@ int main(int argc, char** argv) {
       std::fputs(Usage, stdout);
       return 0;
     }
-    if ((a == "--port" || a == "--db" || a == "--motd" || a == "--bind") && i + 1 < args.size()) {
+    if ((a == "--port" || a == "--db" || a == "--motd" || a == "--bind" || a == "--hashes-per-minute" ||
+         a == "--new-names-per-hour") &&
+        i + 1 < args.size()) {
       const std::string& value = args[++i];
+      char* end = nullptr;
+      const long n = std::strtol(value.c_str(), &end, 10);
+      const bool number = !value.empty() && *end == '\0';
       if (a == "--port") {
-        char* end = nullptr;
-        const long n = std::strtol(value.c_str(), &end, 10);
-        if (value.empty() || *end != '\0' || n < 0 || n > 65535) return Fail("bad port: " + value);
+        if (!number || n < 0 || n > 65535) return Fail("bad port: " + value);
         port = static_cast<int>(n);
+      } else if (a == "--hashes-per-minute" || a == "--new-names-per-hour") {
+        if (!number || n < 1 || n > 1000000) return Fail("bad " + a + ": " + value);
+        (a == "--hashes-per-minute" ? limits.PerAddress : limits.NewNamesPerHour) = static_cast<int>(n);
       } else if (a == "--db") {
         db = value;
       } else if (a == "--motd") {
@@ -73,6 +91,7 @@ int main(int argc, char** argv) {
   ServiceOptions options;
   options.DatabasePath = db;
   options.Games = ServedGames();
+  options.Limits = limits;
   if (!motdPath.empty() && !ReadMotdFile(motdPath, options.Motd)) return Fail("cannot read " + motdPath);
 
   // SIGINT and SIGTERM are taken by one thread that stops the server; every other thread (the

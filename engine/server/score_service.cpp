@@ -2,15 +2,21 @@
 // checked, records stored and tables built.
 #include "server/score_service.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sodium.h>
 
+#include <algorithm>
+#include <array>
 #include <charconv>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <cstdio>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <optional>
-#include <semaphore>
 
 #include "core/core.h"
 #include "scores/scores.h"
@@ -100,11 +106,166 @@ struct Credentials {
   std::string rest;  // what follows the token (the upload line)
 };
 
+// ---- Bounded hashing ----------------------------------------------------------------------------------
+// The slots for password hashes: a few run at once, a few more requests may wait (each for a limited
+// time), and any beyond those are turned away at once, so that the server's workers never all sit
+// waiting for hashes while table downloads queue behind them.
+class HashGate {
+ public:
+  enum class Entry { Entered, Full, TimedOut };
+
+  HashGate(int slots, int queue, int waitMs)
+      : slots_(std::clamp(slots, 1, 64)), queue_(std::clamp(queue, 0, 1024)), waitMs_(std::max(waitMs, 0)) {}
+
+  Entry Enter() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (running_ < slots_ && waiting_ == 0) {
+      ++running_;
+      return Entry::Entered;
+    }
+    if (waiting_ >= queue_) return Entry::Full;
+    ++waiting_;
+    const bool free = freed_.wait_for(lock, std::chrono::milliseconds(waitMs_), [this] { return running_ < slots_; });
+    --waiting_;
+    if (!free) return Entry::TimedOut;
+    ++running_;
+    return Entry::Entered;
+  }
+
+  void Leave() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      --running_;
+    }
+    freed_.notify_one();
+  }
+
+ private:
+  const int slots_, queue_, waitMs_;
+  std::mutex mutex_;
+  std::condition_variable freed_;
+  int running_ = 0, waiting_ = 0;
+};
+
+// At most Count events per key in any window of WindowMs (by the times given). Each key keeps the
+// times of its last Count events only; keys whose events are all past the window are dropped as the
+// table grows.
+class WindowLimit {
+ public:
+  WindowLimit(int count, int64_t windowMs) : count_(static_cast<size_t>(std::max(count, 1))), windowMs_(windowMs) {}
+
+  // True when one more event of the key fits now.
+  bool Allows(const std::string& key, int64_t now) {
+    const auto found = events_.find(key);
+    if (found == events_.end()) return true;
+    Forget(found->second, now);
+    return found->second.size() < count_;
+  }
+  void Count(const std::string& key, int64_t now) {
+    if (events_.size() >= sweepAt_) Sweep(now);
+    std::deque<int64_t>& times = events_[key];
+    times.push_back(now);
+    while (times.size() > count_) times.pop_front();
+  }
+  // Allows, then Count when it does.
+  bool Take(const std::string& key, int64_t now) {
+    if (!Allows(key, now)) return false;
+    Count(key, now);
+    return true;
+  }
+
+ private:
+  void Forget(std::deque<int64_t>& times, int64_t now) {
+    while (!times.empty() && now - times.front() >= windowMs_) times.pop_front();
+  }
+  void Sweep(int64_t now) {
+    for (auto it = events_.begin(); it != events_.end();) {
+      Forget(it->second, now);
+      it = it->second.empty() ? events_.erase(it) : std::next(it);
+    }
+    sweepAt_ = std::max<size_t>(4096, 2 * events_.size());
+  }
+
+  const size_t count_;
+  const int64_t windowMs_;
+  std::map<std::string, std::deque<int64_t>> events_;
+  size_t sweepAt_ = 4096;
+};
+
+// The names and passwords verified lately, each as a keyed BLAKE2b digest of the pair under a key
+// made at start (never stored, so the digests are of no use outside this process), with the time
+// its verification stops counting.
+class VerifiedNames {
+ public:
+  using Digest = std::array<unsigned char, crypto_generichash_BYTES>;
+  static constexpr size_t MaxEntries = 65536;
+
+  VerifiedNames() { crypto_generichash_keygen(key_.data()); }
+
+  Digest Of(const std::string& user, const std::string& password) const {
+    Digest out{};
+    crypto_generichash_state state;
+    crypto_generichash_init(&state, key_.data(), key_.size(), out.size());
+    // The name's length first, so that no other split of the same bytes gives the same digest.
+    const uint64_t length = user.size();
+    crypto_generichash_update(&state, reinterpret_cast<const unsigned char*>(&length), sizeof length);
+    crypto_generichash_update(&state, reinterpret_cast<const unsigned char*>(user.data()), user.size());
+    crypto_generichash_update(&state, reinterpret_cast<const unsigned char*>(password.data()), password.size());
+    crypto_generichash_final(&state, out.data(), out.size());
+    return out;
+  }
+  bool Knows(const Digest& d, int64_t now) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = until_.find(d);
+    return found != until_.end() && now < found->second;
+  }
+  void Add(const Digest& d, int64_t until, int64_t now) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (until_.size() >= MaxEntries) {
+      std::erase_if(until_, [now](const auto& entry) { return entry.second <= now; });
+      if (until_.size() >= MaxEntries) until_.clear();  // only costs hashes again
+    }
+    until_[d] = until;
+  }
+
+ private:
+  std::array<unsigned char, crypto_generichash_KEYBYTES> key_{};
+  std::mutex mutex_;
+  std::map<Digest, int64_t> until_;
+};
+
+// What the limits count a client by: its IPv4 address, or the /64 network of an IPv6 one (a single
+// host is given a whole /64).
+std::string AddressKey(std::string_view address) {
+  const std::string text(address);
+  in6_addr v6{};
+  if (text.find(':') == std::string::npos || ::inet_pton(AF_INET6, text.c_str(), &v6) != 1) return text;
+  if (IN6_IS_ADDR_V4MAPPED(&v6)) {
+    char v4[INET_ADDRSTRLEN] = "";
+    ::inet_ntop(AF_INET, &v6.s6_addr[12], v4, sizeof v4);
+    return v4;
+  }
+  std::fill(std::begin(v6.s6_addr) + 8, std::end(v6.s6_addr), 0);
+  char out[INET6_ADDRSTRLEN] = "";
+  ::inet_ntop(AF_INET6, &v6, out, sizeof out);
+  return std::string(out) + "/64";
+}
+
+int64_t SteadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 }  // namespace
 
 // ---- The service --------------------------------------------------------------------------------------
 struct ScoreService::Impl {
-  explicit Impl(ServiceOptions o) : options(std::move(o)), hashing(std::clamp(options.HashesAtOnce, 1, 64)) {}
+  explicit Impl(ServiceOptions o)
+      : options(std::move(o)),
+        hashing(options.Limits.HashesAtOnce, options.Limits.Queue, options.Limits.WaitMs),
+        perAddress(options.Limits.PerAddress, 60 * 1000),
+        wrongPerName(options.Limits.WrongPerName, 5 * 60 * 1000),
+        newNames(options.Limits.NewNamesPerHour, 60 * 60 * 1000) {}
 
   ServiceOptions options;
   ScoreStore store;
@@ -116,7 +277,11 @@ struct ScoreService::Impl {
     std::string key;
   };
   std::map<int64_t, Served> games;
-  std::counting_semaphore<64> hashing;
+  HashGate hashing;
+  // The limits, under their own lock: never held while hashing or reading the store.
+  std::mutex limitsMutex;
+  WindowLimit perAddress, wrongPerName, newNames;
+  VerifiedNames verified;
   unsigned long long opsLimit = 0;
   size_t memLimit = 0;
   std::string motd;  // the lines joined by LF
@@ -136,22 +301,71 @@ struct ScoreService::Impl {
     return Reply(status, "REFUSED: " + why);
   }
 
-  // A new salted hash of the password; false when it could not be made (out of memory).
-  bool HashPassword(const std::string& password, std::string& hash) {
-    char out[crypto_pwhash_STRBYTES];
-    hashing.acquire();
-    const int r = crypto_pwhash_str(out, password.data(), password.size(), opsLimit, memLimit);
-    hashing.release();
-    if (r != 0) return false;
-    hash = out;
-    return true;
+  int64_t Now() const { return options.ClockMs ? options.ClockMs() : SteadyMs(); }
+
+  // Enters a hashing slot; the refusal to answer with when there is none.
+  std::optional<ServiceReply> EnterHashing(const std::string& what) {
+    switch (hashing.Enter()) {
+      case HashGate::Entry::Entered:
+        if (options.WhileHashing) options.WhileHashing();
+        return std::nullopt;
+      case HashGate::Entry::Full:
+        return Refuse(what, "server busy (hashing queue full), try again in a minute", 503);
+      case HashGate::Entry::TimedOut:
+        break;
+    }
+    return Refuse(what, "server busy (waited too long for hashing), try again in a minute", 503);
   }
 
-  bool PasswordMatches(const std::string& hash, const std::string& password) {
-    hashing.acquire();
-    const int r = crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size());
-    hashing.release();
-    return r == 0;
+  // A new salted hash of the password into hash, or the refusal to answer with.
+  std::optional<ServiceReply> HashPassword(const std::string& what, const std::string& password, std::string& hash) {
+    if (auto busy = EnterHashing(what)) return busy;
+    char out[crypto_pwhash_STRBYTES];
+    const int r = crypto_pwhash_str(out, password.data(), password.size(), opsLimit, memLimit);
+    hashing.Leave();
+    if (r != 0) return Refuse(what, "server busy, out of memory for hashing", 503);
+    hash = out;
+    return std::nullopt;
+  }
+
+  // Whether the password is the user's: known from a recent verification, or checked against the
+  // stored hash within the limits. Correct, Wrong, or a refusal (busy, limited) in refusal.
+  enum class Check { Correct, Wrong, Refused };
+  Check CheckPassword(const std::string& what, const Credentials& c, const std::string& address,
+                      const std::string& hash, ServiceReply& refusal) {
+    const VerifiedNames::Digest digest = verified.Of(c.user, c.password);
+    if (verified.Knows(digest, Now())) return Check::Correct;
+    {
+      std::lock_guard<std::mutex> lock(limitsMutex);
+      const int64_t now = Now();
+      if (!wrongPerName.Allows(c.user, now)) {
+        refusal = Refuse(what, "too many wrong passwords for " + c.user + ", try again in a few minutes", 429);
+        return Check::Refused;
+      }
+      if (!perAddress.Take(address, now)) {
+        refusal = Refuse(what, "too many logins from " + address + ", try again in a minute", 429);
+        return Check::Refused;
+      }
+    }
+    if (auto busy = EnterHashing(what)) {
+      refusal = *busy;
+      return Check::Refused;
+    }
+    const bool matches = crypto_pwhash_str_verify(hash.c_str(), c.password.data(), c.password.size()) == 0;
+    hashing.Leave();
+    if (!matches) {
+      std::lock_guard<std::mutex> lock(limitsMutex);
+      wrongPerName.Count(c.user, Now());
+      return Check::Wrong;
+    }
+    Remember(c);
+    return Check::Correct;
+  }
+
+  // A name and password just verified (or registered): known without a hash for a while.
+  void Remember(const Credentials& c) {
+    const int64_t now = Now();
+    verified.Add(verified.Of(c.user, c.password), now + options.Limits.VerifiedMs, now);
   }
 
   // The week parameter: decimal digits only.
@@ -204,31 +418,62 @@ struct ScoreService::Impl {
     return c;
   }
 
-  ServiceReply Login(const QueryParams& params) {
+  // A store that could not answer: status 500 and one log line, never a reply that reads as an
+  // answer (a wrong password, a missing table).
+  ServiceReply StoreFailed(const std::string& what, const StoreResult& result) {
+    Log("refused " + what + ": store failed: " + result.Error);
+    return Reply(500, "REFUSED: store failed");
+  }
+
+  ServiceReply Login(const QueryParams& params, const std::string& address) {
     std::string why;
     const Served* served = GameOfWeek(Week(params), why);
     if (!served) return Refuse("login", why);
     const auto c = ReadCredentials(*served, params, false, why);
     if (!c) return Refuse("login", why);
-    std::optional<std::string> hash = store.PasswordHash(c->user);
-    if (!hash) {
+    std::string hash;
+    StoreResult found = store.PasswordHash(c->user, hash);
+    if (found.Failed()) return StoreFailed("login", found);
+    if (found.Status == StoreStatus::NotFound) {
+      {
+        std::lock_guard<std::mutex> lock(limitsMutex);
+        const int64_t now = Now();
+        if (!newNames.Allows(address, now))
+          return Refuse("login", "too many new names from " + address + ", try again in an hour", 429);
+        if (!perAddress.Take(address, now))
+          return Refuse("login", "too many logins from " + address + ", try again in a minute", 429);
+      }
       std::string fresh;
-      if (!HashPassword(c->password, fresh)) return Refuse("login", "server busy", 503);
-      if (store.AddUser(c->user, fresh)) {
+      if (auto refusal = HashPassword("login", c->password, fresh)) return *refusal;
+      const StoreResult added = store.AddUser(c->user, fresh);
+      if (added.Failed()) return StoreFailed("login", added);
+      if (added.Status == StoreStatus::Done) {
+        {
+          std::lock_guard<std::mutex> lock(limitsMutex);
+          newNames.Count(address, Now());
+        }
+        Remember(*c);
         Log("registered " + c->user);
         return Reply(200, "Welcome!|" + motd);
       }
-      hash = store.PasswordHash(c->user);  // registered by another request meanwhile
-      if (!hash) return Refuse("login", "store failed", 500);
+      found = store.PasswordHash(c->user, hash);  // registered by another request meanwhile
+      if (found.Failed()) return StoreFailed("login", found);
+      if (found.Status != StoreStatus::Done) return Refuse("login", "user vanished while registering", 500);
     }
-    if (!PasswordMatches(*hash, c->password)) {
-      Log("wrong password for " + c->user);
-      return Reply(403, "WRONG PASSWORD");
+    ServiceReply refusal;
+    switch (CheckPassword("login", *c, address, hash, refusal)) {
+      case Check::Correct:
+        return Reply(200, "Password Correct|" + motd);
+      case Check::Wrong:
+        Log("wrong password for " + c->user);
+        return Reply(403, "WRONG PASSWORD");
+      case Check::Refused:
+        break;
     }
-    return Reply(200, "Password Correct|" + motd);
+    return refusal;
   }
 
-  ServiceReply Upload(const QueryParams& params) {
+  ServiceReply Upload(const QueryParams& params, const std::string& address) {
     std::string why;
     const auto week = Week(params);
     const Served* served = GameOfWeek(week, why);
@@ -238,12 +483,18 @@ struct ScoreService::Impl {
     StoredRecord r;
     int64_t table = 0;
     if (!ReadRecord(c->rest, r, table, why)) return Refuse("upload", why);
-    const std::optional<std::string> hash = store.PasswordHash(c->user);
-    if (!hash || !PasswordMatches(*hash, c->password)) {
+    std::string hash;
+    const StoreResult found = store.PasswordHash(c->user, hash);
+    if (found.Failed()) return StoreFailed("upload", found);
+    ServiceReply refusal;
+    const Check check = found.Status == StoreStatus::Done ? CheckPassword("upload", *c, address, hash, refusal) : Check::Wrong;
+    if (check == Check::Refused) return refusal;
+    if (check == Check::Wrong) {
       Log("upload ignored: wrong name or password for " + c->user);
       return Reply(403, "WRONG PASSWORD");
     }
-    if (!store.AddRecord(*week, table, c->user, r, TableEntries)) return Refuse("upload", "store failed", 500);
+    const StoreResult stored = store.AddRecord(*week, table, c->user, r, TableEntries);
+    if (stored.Failed()) return StoreFailed("upload", stored);
     Log("stored " + std::to_string(r.Score) + " by " + c->user + " in week " + std::to_string(*week) + " table " +
         std::to_string(table));
     return Reply(200, "OK");
@@ -278,7 +529,9 @@ struct ScoreService::Impl {
     if (!IsDigits(weekText, 9) || !ReadNumber(weekText, week) || !IsDigits(idText, 18) || !ReadNumber(idText, table))
       return Refuse("table", "bad week or table");
     if (!games.count(week)) return Refuse("table", "week " + std::to_string(week) + " is not served here");
-    const std::vector<StoredRecord> records = store.BestRecords(week, table, TableEntries);
+    std::vector<StoredRecord> records;
+    const StoreResult read = store.BestRecords(week, table, TableEntries, records);
+    if (read.Failed()) return StoreFailed("table", read);
     if (records.empty()) return ServiceReply{404, "text/html; charset=ISO-8859-1", MissingTablePage};
     std::string body;
     for (size_t i = 0; i < records.size(); ++i) body += (i ? "\n" : "") + TableEntry(records[i]);
@@ -305,13 +558,13 @@ ScoreService::~ScoreService() = default;
 bool ScoreService::Ready() const { return impl_->ready; }
 const std::string& ScoreService::Error() const { return impl_->error; }
 
-ServiceReply ScoreService::Handle(std::string_view path, const QueryParams& params) {
+ServiceReply ScoreService::Handle(std::string_view path, const QueryParams& params, std::string_view clientAddress) {
   Impl& s = *impl_;
   if (!s.ready) return Reply(503, "REFUSED: no store");
   // Clients put two slashes before the path; any number is taken.
   while (!path.empty() && path.front() == '/') path.remove_prefix(1);
-  if (path == "enscore/login.php") return s.Login(params);
-  if (path == "enscore/scores.php") return s.Upload(params);
+  if (path == "enscore/login.php") return s.Login(params, AddressKey(clientAddress));
+  if (path == "enscore/scores.php") return s.Upload(params, AddressKey(clientAddress));
   constexpr std::string_view tables = "enscore/tables/", suffix = ".txt";
   if (path.substr(0, tables.size()) == tables && path.size() > tables.size() + suffix.size() &&
       path.substr(path.size() - suffix.size()) == suffix) {

@@ -7,10 +7,14 @@
 // inside it with the game's code, by the games' own scrambling; a week it does not serve is refused.
 // Each game's tables are its own (a table is a week and a game variant); the players' names and
 // passwords are one set for the whole series.
-// Passwords are kept only as salted slow hashes (libsodium's Argon2id). Anything malformed is
-// refused with status 400 and a "REFUSED: ..." line, and logged.
+// Passwords are kept only as salted slow hashes (libsodium's Argon2id), computed a few at a time
+// behind a short queue (503 when it is full or the wait too long), with limits per address and per
+// name (429); a name and password verified a few minutes ago are known again without a hash, by a
+// keyed digest in memory whose key is made at start and never stored. Anything malformed is
+// refused with status 400 and a "REFUSED: ..." line, and logged; a store that fails is a 500.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,13 +30,28 @@ struct ServiceReply {
 
 struct GameIdentity;
 
+// How much password hashing one client may cause. A player who plays normally causes one hash per
+// login (a few a day) and none for the uploads that follow it; these limits are far above that and
+// far below what guessing passwords or filling the store with names needs.
+struct HashLimits {
+  int HashesAtOnce = 2;     // hashes computed at the same time (each takes 64 MB)
+  int Queue = 6;            // requests that may wait for a hash; one more is answered 503 at once
+  int WaitMs = 2000;        // the longest wait for a hash; 503 past it
+  int PerAddress = 30;      // hashes caused by one address (IPv6: its /64) in a minute; 429 past it
+  int WrongPerName = 10;    // wrong passwords for one name in 5 minutes; its checks then 429
+  int NewNamesPerHour = 20; // names registered from one address in an hour; 429 past it
+  int VerifiedMs = 5 * 60 * 1000;  // a name and password verified this recently skip the hash
+};
+
 struct ServiceOptions {
   std::string DatabasePath;
   std::vector<const GameIdentity*> Games;  // the games served, one week each
   std::vector<std::string> Motd;  // the message of the day sent after every successful login
   bool LightHashing = false;      // the weakest hash libsodium allows: for tests only, never for players
-  int HashesAtOnce = 2;           // password hashes computed at the same time (each takes 64 MB)
+  HashLimits Limits;
   std::function<void(const std::string&)> Log;  // one line per event; standard error when empty
+  std::function<int64_t()> ClockMs;  // the time for the limits and the verified names (ms); steady clock when empty
+  std::function<void()> WhileHashing;  // called in a hashing slot before each hash (tests hold hashing busy with it)
 };
 
 using QueryParams = std::vector<std::pair<std::string, std::string>>;
@@ -48,9 +67,10 @@ class ScoreService {
   bool Ready() const;
   const std::string& Error() const;
 
-  // Answers one GET: the path as received (any number of leading slashes) and its decoded query
-  // parameters, in order. Safe to call from several threads at once.
-  ServiceReply Handle(std::string_view path, const QueryParams& params);
+  // Answers one GET: the path as received (any number of leading slashes), its decoded query
+  // parameters in order, and the client's address (the rate limits count by it). Safe to call from
+  // several threads at once; table reads never wait for hashing.
+  ServiceReply Handle(std::string_view path, const QueryParams& params, std::string_view clientAddress);
 
  private:
   struct Impl;

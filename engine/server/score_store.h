@@ -1,12 +1,16 @@
 // The score server's store: one SQLite file in WAL mode holding the users (name and password hash)
 // and the uploaded records of every week and table. Safe to share between threads: every call
 // takes the store's lock; several server processes may share the file (busy timeout).
+//
+// Every operation says whether it found what it looked for or whether the store failed (a full
+// disk, a busy or damaged file): a failure is never read as "no such user" or "no records". A
+// write that returns Done is committed with synchronous=FULL, so it is on disk; one that fails is
+// rolled back and leaves the connection ready for the next request.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +29,19 @@ struct StoredRecord {
   std::array<int32_t, 30> Best{};  // the per-level values 1..30
 };
 
+enum class StoreStatus {
+  Done,      // found, or written
+  NotFound,  // no such user
+  Taken,     // the name is registered already
+  Failed,    // the store could not answer; Error says why
+};
+
+struct StoreResult {
+  StoreStatus Status = StoreStatus::Failed;
+  std::string Error;  // SQLite's message when Failed
+  bool Failed() const { return Status == StoreStatus::Failed; }
+};
+
 class ScoreStore {
  public:
   ScoreStore() = default;
@@ -34,19 +51,23 @@ class ScoreStore {
 
   // Opens or creates the file and its tables; false with a message when it cannot.
   bool Open(const std::string& path, std::string& error);
-  // The user's password hash; nothing for an unknown user (or a store that failed).
-  std::optional<std::string> PasswordHash(const std::string& user);
-  // Adds a user; false when the name is taken (or the store failed).
-  bool AddUser(const std::string& user, const std::string& hash);
+  // The user's password hash: Done with hash set, NotFound, or Failed.
+  StoreResult PasswordHash(const std::string& user, std::string& hash);
+  // Adds a user: Done, Taken when the name is registered already, or Failed.
+  StoreResult AddUser(const std::string& user, const std::string& hash);
   // Keeps a record in a week's table, once: the same record sent again is not stored twice. A user
   // keeps at most keepPerUser records per table (the best), since no more can ever be shown.
-  // False when the store failed.
-  bool AddRecord(int64_t week, int64_t table, const std::string& user, const StoredRecord& record, int keepPerUser);
-  // The best records of a week's table, score descending (older first among equal scores).
-  std::vector<StoredRecord> BestRecords(int64_t week, int64_t table, int limit);
+  // Done once committed, or Failed (and nothing of it stored).
+  StoreResult AddRecord(int64_t week, int64_t table, const std::string& user, const StoredRecord& record,
+                        int keepPerUser);
+  // The best records of a week's table, score descending (older first among equal scores): Done
+  // (records may be empty) or Failed.
+  StoreResult BestRecords(int64_t week, int64_t table, int limit, std::vector<StoredRecord>& records);
 
  private:
+  StoreResult Error();
   bool Exec(const char* sql);
+  void EndTransaction();
   std::mutex mutex_;
   sqlite3* db_ = nullptr;
 };

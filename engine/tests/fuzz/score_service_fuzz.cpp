@@ -58,9 +58,9 @@ std::vector<std::string> SplitAtZero(const std::string& bytes) {
 }
 
 ServiceReply Handle(ScoreService& service, const std::string& path, const QueryParams& params) {
-  ServiceReply reply = service.Handle(path, params);
+  ServiceReply reply = service.Handle(path, params, "192.0.2.7");
   Check(reply.Status == 200 || reply.Status == 400 || reply.Status == 403 || reply.Status == 404 ||
-        reply.Status == 500 || reply.Status == 503);
+        reply.Status == 429 || reply.Status == 500 || reply.Status == 503);
   Check(reply.Body.find('\0') == std::string::npos);
   return reply;
 }
@@ -172,7 +172,7 @@ std::string Fields(char mode, const std::vector<std::string>& fields) {
 // Login, upload and table requests made by the game's builders, as the game would send them.
 void WriteSeeds(const std::string& folder) {
   ::mkdir(folder.c_str(), 0755);
-  const std::string week = std::to_string(ThisIdentity().WeekNumber);
+  const std::string week = std::to_string(TestGameIdentity.WeekNumber);
   Scores record;
   record.Score = 48210;
   record.Name = "Player";

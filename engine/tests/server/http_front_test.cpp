@@ -3,7 +3,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <thread>
+
+#include "hashing_hold.h"
 
 #include "core/core.h"
 #include "online/online.h"
@@ -56,11 +61,22 @@ class HttpFrontTest : public ::testing::Test {
   void SetUp() override {
     ResetAllState();
     BuildDefaultKey();
+    Serve(HashLimits{});
+  }
+  // Serves a fresh service with these limits (over the same file).
+  void Serve(const HashLimits& limits) {
+    TearDown();
+    front.reset();
+    service.reset();
     ServiceOptions options;
     options.DatabasePath = dir.file("scores.db");
     options.Games = {&TestGameIdentity};
     options.LightHashing = true;
+    options.Limits = limits;
     options.Log = [](const std::string&) {};
+    options.WhileHashing = [this] {
+      if (whileHashing) whileHashing();
+    };
     service = std::make_unique<ScoreService>(options);
     ASSERT_TRUE(service->Ready());
     front = std::make_unique<ScoreHttpServer>(*service);
@@ -76,6 +92,7 @@ class HttpFrontTest : public ::testing::Test {
     if (serving.joinable()) serving.join();
   }
 
+  std::function<void()> whileHashing;  // runs in each hashing slot
   TempDir dir;
   std::unique_ptr<ScoreService> service;
   std::unique_ptr<ScoreHttpServer> front;
@@ -200,4 +217,69 @@ TEST_F(HttpFrontTest, AnswersRequestsGivenAsBytesLikeSockets) {
   const std::string large = front->Answer({"GET /" + std::string(RequestLimitBytes, 'a') + " HTTP/1.0\n\n"});
   EXPECT_EQ(large.substr(0, 12), "HTTP/1.0 413");
   EXPECT_EQ(front->Answer({}), "");
+}
+
+// A burst of new names at once, more than the hashing queue holds: with the hashes held, those past
+// the queue are answered 503 straight away and a table download is answered meanwhile; once hashing
+// goes on, every queued login is welcomed.
+TEST_F(HttpFrontTest, ABurstOfLoginsLeavesTablesAnsweredAndTurnsAwayWhatTheQueueCannotHold) {
+  HashLimits limits;
+  limits.HashesAtOnce = 2;
+  limits.Queue = 6;
+  limits.WaitMs = 600000;  // the queued ones wait for the test to let hashing go on
+  limits.PerAddress = 1000;
+  limits.NewNamesPerHour = 1000;
+  Serve(limits);
+  HashingHold hold;
+  whileHashing = [&hold] { hold.Enter(); };
+
+  constexpr int Logins = 20, Queued = 2 + 6;
+  std::mutex mutex;
+  std::condition_variable answered;
+  std::vector<std::string> replies(Logins);
+  int busy = 0;
+  std::vector<std::thread> clients;
+  for (int i = 0; i < Logins; ++i) {
+    const std::string user = "Burst" + std::to_string(i);
+    const std::string token = Scramble(user + "|password", ThisIdentity().GameCode);
+    const std::string request = "GET //enscore/login.php?week=900&input=" + Scramble(user + "|" + token, "") +
+                                " HTTP/1.0\nHost: x\nUser-Agent: KavrelThttp/1.0\n\n\r\n";
+    clients.emplace_back([&, i, request] {
+      const std::string reply = Exchange(port, request);
+      std::lock_guard<std::mutex> lock(mutex);
+      replies[i] = reply;
+      if (reply.rfind("HTTP/1.1 503", 0) == 0) ++busy;
+      answered.notify_all();
+    });
+  }
+  ASSERT_TRUE(hold.WaitInside(2));
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    const bool turnedAway = answered.wait_for(lock, std::chrono::seconds(60), [&] { return busy == Logins - Queued; });
+    EXPECT_TRUE(turnedAway) << busy << " answered 503";
+  }
+  // A table download, sent while both hashes are still held.
+  const std::string table = GameGet("/enscore/tables/900/1.txt");
+  EXPECT_NE(Upper(table).find("<HEAD>"), std::string::npos) << table;
+  EXPECT_EQ(hold.Inside(), 2) << "the table was answered while hashing was busy";
+  hold.Open();
+  for (std::thread& t : clients) t.join();
+
+  int welcomed = 0;
+  std::string known;  // a name the burst registered
+  for (int i = 0; i < Logins; ++i) {
+    const std::string& reply = replies[i];
+    if (reply.rfind("HTTP/1.1 200", 0) == 0) {
+      EXPECT_EQ(reply.substr(reply.find("\r\n\r\n") + 4), "Welcome!|");
+      ++welcomed;
+      known = "Burst" + std::to_string(i);
+    } else {
+      EXPECT_EQ(reply.rfind("HTTP/1.1 503", 0), 0u) << reply;
+      EXPECT_NE(reply.find("REFUSED: server busy"), std::string::npos) << reply;
+    }
+  }
+  EXPECT_EQ(welcomed, Queued);
+  EXPECT_EQ(GameGet("/enscore/login.php?week=900&input=" +
+                    Scramble(known + "|" + Scramble(known + "|password", ThisIdentity().GameCode), "")),
+            "Password Correct|");
 }

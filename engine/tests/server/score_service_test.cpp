@@ -1,4 +1,13 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <functional>
+#include <future>
 
 #include "core/core.h"
 #include "scores/scores.h"
@@ -6,6 +15,7 @@
 #include "scores/scramble.h"
 #include "support/test_support.h"
 #include "test_game/test_game.h"
+#include "hashing_hold.h"
 
 namespace {
 
@@ -47,29 +57,47 @@ class ScoreServiceTest : public ::testing::Test {
   void Start() {
     service.reset();
     ServiceOptions options;
-    options.DatabasePath = dir.file("scores.db");
+    options.DatabasePath = dir.file(dbName);
     options.Motd = {"Hi", "There"};
     options.LightHashing = true;
     options.Games = {&TestGameIdentity, &OtherGame};
-    options.Log = [this](const std::string& line) { log.push_back(line); };
+    options.Log = [this](const std::string& line) {
+      std::lock_guard<std::mutex> lock(logMutex);
+      log.push_back(line);
+    };
+    options.Limits = limits;
+    options.ClockMs = [this] { return clockMs.load(); };
+    options.WhileHashing = [this] {
+      ++hashes;
+      if (whileHashing) whileHashing();
+    };
     service = std::make_unique<ScoreService>(options);
     ASSERT_TRUE(service->Ready()) << service->Error();
   }
   ServiceReply Login(const std::string& user, const std::string& password, const GameIdentity& game = TestGameIdentity) {
     return service->Handle("//enscore/login.php",
-                           {{"week", std::to_string(game.WeekNumber)}, {"input", LoginInput(user, password, game)}});
+                           {{"week", std::to_string(game.WeekNumber)}, {"input", LoginInput(user, password, game)}},
+                           Address);
   }
   ServiceReply Upload(const std::string& user, const std::string& password, const std::string& line,
                       const GameIdentity& game = TestGameIdentity) {
     return service->Handle("//enscore/scores.php",
-                           {{"Week", std::to_string(game.WeekNumber)}, {"Input", UploadInput(user, password, line, game)}});
+                           {{"Week", std::to_string(game.WeekNumber)}, {"Input", UploadInput(user, password, line, game)}},
+                           Address);
   }
   ServiceReply Table(const std::string& week, const std::string& id) {
-    return service->Handle("//enscore/tables/" + week + "/" + id + ".txt", {});
+    return service->Handle("//enscore/tables/" + week + "/" + id + ".txt", {}, Address);
   }
 
   TempDir dir;
+  std::mutex logMutex;
   std::vector<std::string> log;
+  std::string dbName = "scores.db";
+  std::string Address = "192.0.2.1";  // the client's address
+  HashLimits limits;                  // for the next Start
+  std::atomic<int64_t> clockMs{1000000};
+  std::atomic<int> hashes{0};         // password hashes computed
+  std::function<void()> whileHashing;  // runs in each hashing slot
   std::unique_ptr<ScoreService> service;
 };
 
@@ -128,15 +156,15 @@ TEST_F(ScoreServiceTest, EachGameHasItsOwnKeysAndTablesAndAnUnknownWeekIsRefused
 
   // The test game's request sent as the other game's week: its keys do not read it.
   const ServiceReply crossed = service->Handle(
-      "//enscore/scores.php", {{"Week", "901"}, {"Input", UploadInput("Ann_Lee", "secret", Line("700|Ann|0|2|0|1|0|0"))}});
+      "//enscore/scores.php", {{"Week", "901"}, {"Input", UploadInput("Ann_Lee", "secret", Line("700|Ann|0|2|0|1|0|0"))}}, Address);
   EXPECT_EQ(crossed.Status, 400);
   EXPECT_EQ(Table("901", "1").Status, 404) << "nothing reached the other game's table";
   EXPECT_EQ(Table("900", "1").Body, "500|Ann|0|1|0|1|0|0\n" + PerLevel());
 
   log.clear();
   const ServiceReply unknown[] = {
-      service->Handle("//enscore/login.php", {{"week", "1"}, {"input", LoginInput("Ann_Lee", "secret")}}),
-      service->Handle("//enscore/scores.php", {{"Week", "1"}, {"Input", UploadInput("Ann_Lee", "secret", Line("9|Ann|0|1|0|1|0|0"))}}),
+      service->Handle("//enscore/login.php", {{"week", "1"}, {"input", LoginInput("Ann_Lee", "secret")}}, "192.0.2.1"),
+      service->Handle("//enscore/scores.php", {{"Week", "1"}, {"Input", UploadInput("Ann_Lee", "secret", Line("9|Ann|0|1|0|1|0|0"))}}, "192.0.2.1"),
       Table("1", "1")};
   for (const ServiceReply& r : unknown) {
     EXPECT_EQ(r.Status, 400);
@@ -228,11 +256,265 @@ TEST_F(ScoreServiceTest, HostileRequestsAreRefusedAndChangeNothing) {
       {"/", {}, 404},
   };
   for (const Case& c : cases) {
-    const ServiceReply r = service->Handle(c.path, c.params);
+    const ServiceReply r = service->Handle(c.path, c.params, Address);
     EXPECT_EQ(r.Status, c.status) << c.path << " " << (c.params.empty() ? "" : c.params.back().second.substr(0, 60));
     EXPECT_EQ(r.Body.rfind("REFUSED: ", 0), 0u) << c.path;
   }
   EXPECT_EQ(log.size(), std::size(cases) + 1) << "every refusal is logged";
   EXPECT_EQ(Table("900", "1").Status, 404) << "nothing was stored";
   EXPECT_EQ(Login("Ann_Lee", "secret").Body.substr(0, 16), "Password Correct");
+}
+
+namespace {
+
+// Runs SQL on the service's file through a connection of its own, as another program would.
+void RunSql(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  char* error = nullptr;
+  const int r = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+  EXPECT_EQ(r, SQLITE_OK) << (error ? error : "");
+  sqlite3_free(error);
+  sqlite3_close(db);
+}
+
+long FileBytes(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
+}
+
+}  // namespace
+
+// A full disk refuses the records it cannot keep with status 500 and a log line; what was answered
+// "OK" is all there after a restart, what was refused is not, and the store works again as soon as
+// there is room.
+TEST_F(ScoreServiceTest, AFullDiskRefusesWithStatus500AndLosesNothingAnsweredOk) {
+  ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
+  ASSERT_EQ(Upload("Ann_Lee", "secret", Line("100|Ann|0|1|0|1|0|0")).Body, "OK");
+  std::vector<std::string> kept = {"100"}, refused;
+  log.clear();
+  {
+    // No file may grow: the log of the next commit cannot be written.
+    FileSizeLimit full(std::max(FileBytes(dir.file("scores.db")), FileBytes(dir.file("scores.db-wal"))));
+    for (int i = 1; i <= 4; ++i) {
+      const std::string score = std::to_string(100 + i);
+      const ServiceReply r = Upload("Ann_Lee", "secret", Line(score + "|Ann|0|" + std::to_string(1 + i) + "|0|1|0|0"));
+      EXPECT_TRUE(r.Status == 200 || r.Status == 500) << r.Status << " " << r.Body;
+      (r.Body == "OK" ? kept : refused).push_back(score);
+      if (r.Status == 500) {
+        EXPECT_EQ(r.Body, "REFUSED: store failed");
+      }
+    }
+    const ServiceReply newcomer = Login("Cy_Newcomer", "secret");
+    EXPECT_EQ(newcomer.Status, 500) << newcomer.Body;
+    EXPECT_EQ(Table("900", "1").Status, 200) << "reading needs no room";
+  }
+  EXPECT_FALSE(refused.empty()) << "the limit should have refused a write";
+  EXPECT_EQ(log.size(), refused.size() + 1) << "one line per refusal";
+  for (const std::string& line : log) EXPECT_EQ(line.rfind("refused ", 0), 0u) << line;
+  for (const std::string& line : log) EXPECT_NE(line.find(": store failed: "), std::string::npos) << line;
+
+  // Room again: the next request is stored.
+  EXPECT_EQ(Upload("Ann_Lee", "secret", Line("200|Ann|0|9|0|1|0|0")).Body, "OK");
+  kept.push_back("200");
+  Start();
+  const std::string table = Table("900", "1").Body;
+  std::vector<std::string> listed;
+  for (int j = 1; Field(table, "\n", 2 * j - 1) != MissingField; ++j) listed.push_back(Field(Field(table, "\n", 2 * j - 1), "|", 1));
+  std::sort(listed.begin(), listed.end());
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(listed, kept) << "every record answered OK is kept, no refused one";
+  EXPECT_EQ(Login("Cy_Newcomer", "secret").Body.substr(0, 8), "Welcome!") << "the refused registration was not kept";
+}
+
+// A store that cannot answer (here its tables gone from under it) gives status 500 and a log line
+// for every request, never an answer: not a wrong password, a new registration or a missing table.
+TEST_F(ScoreServiceTest, AFailingStoreIsAServerErrorNeverAnAnswer) {
+  ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
+  ASSERT_EQ(Upload("Ann_Lee", "secret", Line("100|Ann|0|1|0|1|0|0")).Body, "OK");
+  RunSql(dir.file("scores.db"), "ALTER TABLE users RENAME TO users_away; ALTER TABLE records RENAME TO records_away");
+  const std::function<ServiceReply()> requests[] = {
+      [&] { return Login("Ann_Lee", "secret"); },
+      [&] { return Login("Ann_Lee", "wrong"); },
+      [&] { return Login("Bob_New", "secret"); },
+      [&] { return Upload("Ann_Lee", "secret", Line("200|Ann|0|2|0|1|0|0")); },
+      [&] { return Table("900", "1"); },
+  };
+  for (size_t i = 0; i < std::size(requests); ++i) {
+    log.clear();
+    const ServiceReply r = requests[i]();
+    EXPECT_EQ(r.Status, 500) << "request " << i << ": " << r.Body;
+    EXPECT_EQ(r.Body, "REFUSED: store failed") << "request " << i;
+    ASSERT_EQ(log.size(), 1u) << "request " << i;
+    EXPECT_NE(log[0].find("store failed: no such table"), std::string::npos) << log[0];
+  }
+  RunSql(dir.file("scores.db"), "ALTER TABLE users_away RENAME TO users; ALTER TABLE records_away RENAME TO records");
+  EXPECT_EQ(Login("Ann_Lee", "secret").Body.substr(0, 16), "Password Correct");
+  EXPECT_EQ(Login("Bob_New", "secret").Body.substr(0, 8), "Welcome!");
+  EXPECT_EQ(Table("900", "1").Body, "100|Ann|0|1|0|1|0|0\n" + PerLevel());
+}
+
+// The limits on hashing, each counted by its own key over its own window, with the time made by the
+// test: hashes per address (an IPv6 address by its /64), wrong passwords per name, new names per
+// address and hour. A name and password verified lately cost no hash and count for nothing.
+TEST_F(ScoreServiceTest, HashingIsLimitedPerAddressPerNameAndNewNamesPerHour) {
+  struct Step {
+    int64_t atMs;  // since the case began
+    std::string address, user, password;
+    int status;
+  };
+  struct Case {
+    std::string what;
+    HashLimits limits;
+    std::vector<Step> steps;
+  };
+  const auto limitsWith = [](auto set) {
+    HashLimits l;
+    set(l);
+    return l;
+  };
+  const Case cases[] = {
+      {"hashes per address", limitsWith([](HashLimits& l) { l.PerAddress = 3; }),
+       {{0, "192.0.2.1", "Ann_Lee", "secret", 200},
+        {0, "192.0.2.1", "Ann_Lee", "wrong1", 403},
+        {0, "192.0.2.1", "Ann_Lee", "wrong2", 403},
+        {0, "192.0.2.1", "Ann_Lee", "secret", 200},  // verified at registration: no hash
+        {0, "192.0.2.1", "Bob_Ray", "secret", 429},
+        {0, "192.0.2.1", "Ann_Lee", "wrong3", 429},
+        {0, "192.0.2.2", "Bob_Ray", "secret", 200},
+        {59999, "192.0.2.1", "Cyd_Fox", "secret", 429},
+        {60000, "192.0.2.1", "Cyd_Fox", "secret", 200}}},
+      {"an IPv6 address by its /64", limitsWith([](HashLimits& l) { l.PerAddress = 2; }),
+       {{0, "2001:db8:0:1::1", "Dan_Oak", "secret", 200},
+        {0, "2001:db8:0:1:ffff::2", "Eve_Elm", "secret", 200},
+        {0, "2001:db8:0:1::3", "Fay_Ash", "secret", 429},
+        {0, "2001:db8:0:2::1", "Fay_Ash", "secret", 200},
+        {0, "::ffff:192.0.2.5", "Gus_Yew", "secret", 200},
+        {0, "192.0.2.5", "Hal_Fir", "secret", 200},
+        {0, "::ffff:192.0.2.5", "Ivy_Bay", "secret", 429}}},
+      {"wrong passwords per name", limitsWith([](HashLimits& l) { l.WrongPerName = 2; l.VerifiedMs = 1000; }),
+       {{0, "192.0.2.1", "Ann_Lee", "secret", 200},
+        {1000, "192.0.2.2", "Ann_Lee", "wrong1", 403},
+        {1000, "192.0.2.3", "Ann_Lee", "wrong2", 403},
+        {1000, "192.0.2.4", "Ann_Lee", "secret", 429},  // from anywhere, even the right one
+        {1000, "192.0.2.4", "Bob_Ray", "secret", 200},
+        {1000, "192.0.2.4", "Bob_Ray", "wrong", 403},
+        {300999, "192.0.2.4", "Ann_Lee", "secret", 429},
+        {301000, "192.0.2.4", "Ann_Lee", "secret", 200}}},
+      {"new names per address and hour", limitsWith([](HashLimits& l) { l.NewNamesPerHour = 2; }),
+       {{0, "192.0.2.1", "Ann_Lee", "secret", 200},
+        {10, "192.0.2.1", "Bob_Ray", "secret", 200},
+        {20, "192.0.2.1", "Cyd_Fox", "secret", 429},
+        {20, "192.0.2.1", "Ann_Lee", "secret", 200},  // logging in is no new name
+        {20, "192.0.2.2", "Cyd_Fox", "secret", 200},
+        {3599999, "192.0.2.1", "Dan_Oak", "secret", 429},
+        {3600000, "192.0.2.1", "Dan_Oak", "secret", 200},
+        {3600010, "192.0.2.1", "Eve_Elm", "secret", 200},
+        {3600011, "192.0.2.1", "Fay_Ash", "secret", 429}}},
+  };
+  for (const Case& c : cases) {
+    dbName = "case" + std::to_string(&c - cases) + ".db";
+    limits = c.limits;
+    Start();
+    const int64_t begin = clockMs.load();
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+      const Step& s = c.steps[i];
+      clockMs = begin + s.atMs;
+      Address = s.address;
+      log.clear();
+      const ServiceReply r = Login(s.user, s.password);
+      EXPECT_EQ(r.Status, s.status) << c.what << ", step " << i << ": " << r.Body;
+      if (s.status == 429) {
+        EXPECT_EQ(r.Body.rfind("REFUSED: too many ", 0), 0u) << c.what << ", step " << i;
+        EXPECT_EQ(log.size(), 1u) << c.what << ", step " << i;
+      }
+    }
+  }
+}
+
+// Uploads after a login, and logins again, cost no hash while the name and password were verified
+// in the last few minutes; a wrong password costs a hash every time, and a restarted server knows
+// nobody.
+TEST_F(ScoreServiceTest, AVerifiedNameAndPasswordSkipTheHashAWrongPasswordNever) {
+  limits.VerifiedMs = 300000;
+  Start();
+  struct Step {
+    int64_t advanceMs;
+    bool upload;
+    std::string password, reply;
+    int hashes;  // computed for the request
+  };
+  const Step steps[] = {
+      {0, false, "secret", "Welcome!|Hi\nThere", 1},
+      {1000, false, "secret", "Password Correct|Hi\nThere", 0},
+      {0, true, "secret", "OK", 0},
+      {0, false, "wrong", "WRONG PASSWORD", 1},
+      {0, false, "wrong", "WRONG PASSWORD", 1},
+      {0, true, "wrong", "WRONG PASSWORD", 1},
+      {0, false, "secreT", "WRONG PASSWORD", 1},
+      {0, true, "secret", "OK", 0},
+      {298999, false, "secret", "Password Correct|Hi\nThere", 0},
+      {1, false, "secret", "Password Correct|Hi\nThere", 1},  // 5 minutes since the registration
+      {0, true, "secret", "OK", 0},
+  };
+  int score = 100;
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    const Step& s = steps[i];
+    clockMs += s.advanceMs;
+    const int before = hashes.load();
+    const ServiceReply r = s.upload ? Upload("Ann_Lee", s.password, Line(std::to_string(++score) + "|Ann|0|1|0|1|0|0"))
+                                    : Login("Ann_Lee", s.password);
+    EXPECT_EQ(r.Body, s.reply) << "step " << i;
+    EXPECT_EQ(hashes.load() - before, s.hashes) << "step " << i;
+  }
+  Start();
+  const int before = hashes.load();
+  EXPECT_EQ(Login("Ann_Lee", "secret").Body, "Password Correct|Hi\nThere");
+  EXPECT_EQ(hashes.load() - before, 1) << "nothing verified is kept past the process";
+}
+
+// With every hashing slot taken, a request that finds the queue full is answered 503 at once (while
+// the slot is still held), and one that waits past the limit gets 503 too; both are logged, and
+// once the slot is free the held login ends as usual.
+TEST_F(ScoreServiceTest, HashingPastItsQueueOrItsWaitIs503) {
+  struct Case {
+    std::string what;
+    int queue, waitMs;
+    std::string logged;
+  };
+  const Case cases[] = {
+      {"no room in the queue", 0, 60000, "refused login: server busy (hashing queue full), try again in a minute"},
+      {"waited past the limit", 1, 1, "refused login: server busy (waited too long for hashing), try again in a minute"},
+  };
+  for (const Case& c : cases) {
+    dbName = "case" + std::to_string(&c - cases) + ".db";
+    limits.HashesAtOnce = 1;
+    limits.Queue = c.queue;
+    limits.WaitMs = c.waitMs;
+    HashingHold hold;
+    whileHashing = [&hold] { hold.Enter(); };
+    Start();
+    ServiceReply held;
+    std::thread first([&] { held = Login("Ann_Lee", "secret"); });
+    ASSERT_TRUE(hold.WaitInside(1)) << c.what;
+    log.clear();
+    const ServiceReply busy = Login("Bob_Ray", "secret");
+    EXPECT_EQ(hold.Inside(), 1) << c.what << ": answered while the slot was held";
+    EXPECT_EQ(busy.Status, 503) << c.what;
+    EXPECT_EQ(busy.Body.rfind("REFUSED: server busy", 0), 0u) << c.what;
+    EXPECT_EQ(log, std::vector<std::string>{c.logged}) << c.what;
+    // A table read meanwhile is answered: it waits for no hash (the guard only keeps a broken
+    // server from hanging the test).
+    auto table = std::async(std::launch::async, [&] { return Table("900", "1"); });
+    const bool read = table.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    EXPECT_TRUE(read) << c.what << ": the table read waited for hashing";
+    EXPECT_EQ(hold.Inside(), 1) << c.what;
+    hold.Open();
+    EXPECT_EQ(table.get().Status, 404) << c.what;
+    first.join();
+    EXPECT_EQ(held.Body, "Welcome!|Hi\nThere") << c.what;
+    EXPECT_EQ(Login("Bob_Ray", "secret").Body, "Welcome!|Hi\nThere") << c.what;
+    whileHashing = nullptr;
+    service.reset();
+  }
 }
