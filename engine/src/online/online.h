@@ -166,8 +166,9 @@ void RemoveOnlineTable();
 // Second step: downloads the current variant's table into OnlineScores, uploads LocalBest when the
 // table is missing, shorter than 30 entries or holds a score not above it, then sorts both lists.
 TableRefresh RefreshOnlineTable();
-// Sends a record to the server as the current user; the reply is not evaluated.
-void UploadScore(const Scores& record);
+// Sends a record to the server as the current user; the reply's body ("OK" when the server kept
+// it). The game itself does not look at it: a record not kept is offered again at the next refresh.
+std::string UploadScore(const Scores& record);
 // True when a table reply body is the server's HTML page for a missing table (contains "<HEAD>").
 bool IsMissingTable(std::string_view body);
 // The records of a table reply body (at most 30), GameMode complemented; empty entries are skipped.

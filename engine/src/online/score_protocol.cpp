@@ -130,9 +130,9 @@ void RemoveOnlineTable() {
   });
 }
 
-void UploadScore(const Scores& record) {
+std::string UploadScore(const Scores& record) {
   CleanCredentials();
-  SubmitScore(Scramble(ScoreLists.OnlineUser + "|" + CredentialToken() + "|" + UploadLine(record), ""));
+  return SubmitScore(Scramble(ScoreLists.OnlineUser + "|" + CredentialToken() + "|" + UploadLine(record), ""));
 }
 
 TableRefresh RefreshOnlineTable() {
