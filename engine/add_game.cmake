@@ -24,6 +24,8 @@
 # desktop entry, AppStream metadata and an icon, tells the score server about the game, and
 # registers its tests (test_NAME) and end-to-end scripts (e2e.NAME.SCRIPT).
 
+include(${CMAKE_CURRENT_LIST_DIR}/packaging/packages.cmake)
+
 function(vq_add_game name)
   cmake_parse_arguments(G "" "WEEK;TITLE;SUMMARY;APP_ID;VERSION;RELEASE_DATE;DEFINITION;IDENTITY;IDENTITY_NAME;MAIN;ICON;DESCRIPTION"
                         "KEYWORDS;SOURCES;GENERATORS;COPY;TESTS;E2E;BENCH" ${ARGN})
@@ -126,18 +128,31 @@ function(vq_add_game name)
   add_custom_target(${name}_files ALL DEPENDS ${outputs} COMMENT "Assembling Files/${folder_name}")
   add_dependencies(${name} ${name}_files common_files)
 
-  # Installed like a Linux game, relocatable: DIR/bin/NAME reads DIR/share/NAME/.
-  install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # Installed like a Linux game, relocatable: DIR/bin/NAME reads DIR/share/NAME/. Everything of the
+  # game is its install component NAME, which is also its Debian package (engine/packaging/debian.cmake).
+  install(TARGETS ${name} RUNTIME DESTINATION ${VQ_GAME_BINDIR} COMPONENT ${name})
   install(DIRECTORY ${VQ_FILES_DIR}/Common ${folder}
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/${name}
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/${name} COMPONENT ${name}
     # The player's own files never travel with the data.
     PATTERN nuscores.dat EXCLUDE PATTERN nuscores.dat.bad EXCLUDE PATTERN crash.dat EXCLUDE
     PATTERN "*.tmp" EXCLUDE PATTERN "*.tmp.*" EXCLUDE)
-  install(FILES ${packaging}/${G_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-  install(FILES ${packaging}/${G_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES ${packaging}/${G_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT ${name})
+  install(FILES ${packaging}/${G_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT ${name})
   if(G_ICON)
-    install(FILES ${icon} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
+    install(FILES ${icon} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps COMPONENT ${name})
   endif()
+  set_property(GLOBAL APPEND PROPERTY VQ_PACKAGES ${name})
+  set_property(GLOBAL PROPERTY VQ_PACKAGE_${name}_VERSION ${G_VERSION})
+  set_property(GLOBAL PROPERTY VQ_PACKAGE_${name}_SUMMARY "${G_SUMMARY}")
+  set_property(GLOBAL PROPERTY VQ_PACKAGE_${name}_SECTION games)
+  set_property(GLOBAL PROPERTY VQ_PACKAGE_${name}_DETAILS
+    "${G_TITLE} is week ${G_WEEK} of a numbered series of small arcade games on one\n"
+    "engine: a title screen with local and online score tables, three difficulties,\n"
+    "a pause menu, settings, remappable controls, music and screenshots. Each\n"
+    "player's scores and settings are kept in ~/.local/share/${name}/.")
+  # OpenAL is loaded when present, for sound through the system's mixer.
+  set_property(GLOBAL PROPERTY VQ_PACKAGE_${name}_RECOMMENDS libopenal1)
+  vq_install_documents(${name} "${G_TITLE}" ${VQ_ENGINE_DIR}/packaging/copyright.in)
 
   # The game's tests: its unit tests over the engine's test support (which resets and uses the
   # game of the generated TestedGame), a probe for its end-to-end scripts, and the scripts.
@@ -210,6 +225,9 @@ function(vq_finish_series)
 
   get_property(lines GLOBAL PROPERTY VQ_GENERATOR_LINES)
   file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tools/generators.txt CONTENT "${lines}")
+
+  # A Debian package per game and one for the server (scripts/build-debs.sh).
+  vq_debian_packages()
 endfunction()
 
 # Gives a score server program the list of the games it serves (ServedGames).

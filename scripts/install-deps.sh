@@ -3,6 +3,7 @@
 # Runs apt-get directly as root, through sudo otherwise. Used by run.sh and test.sh.
 #   install-deps.sh            packages to build and run the game
 #   install-deps.sh --test     also the packages the tests and benchmarks need
+#   install-deps.sh --packages also the packages that build and check the Debian packages
 set -euo pipefail
 
 build_pkgs=(
@@ -23,8 +24,12 @@ test_pkgs=(
   systemd
 )
 
+# Building the Debian packages (scripts/build-debs.sh) and testing them in a fresh Debian root.
+package_pkgs=(dpkg-dev lintian debootstrap gzip xz-utils)
+
 want=("${build_pkgs[@]}")
 [ "${1:-}" = "--test" ] && want+=("${test_pkgs[@]}")
+[ "${1:-}" = "--packages" ] && want+=("${package_pkgs[@]}")
 
 missing=()
 for p in "${want[@]}"; do
