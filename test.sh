@@ -5,6 +5,8 @@
 #   ./test.sh --sanitize   the AddressSanitizer + UndefinedBehaviorSanitizer build
 #   ./test.sh --engine-only  the engine and its tests alone, over the test game (no game of the series)
 #   ./test.sh --fuzz SECONDS   each libFuzzer target (engine/tests/fuzz) for SECONDS, built with clang
+#   ./test.sh --packages   the Debian packages (scripts/build-debs.sh), installed, played and purged in a
+#                          fresh Debian 12 root (as root; it downloads that root and the libraries)
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh --test
@@ -28,7 +30,11 @@ fi
 
 build=build-tests
 args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
-if [ "${1:-}" = "--engine-only" ]; then
+labels=(-LE packages)
+if [ "${1:-}" = "--packages" ]; then
+  ./scripts/build-debs.sh
+  labels=(-L packages)
+elif [ "${1:-}" = "--engine-only" ]; then
   build=build-engine
   args+=(-DVQ_ENGINE_ONLY=ON)
 elif [ "${1:-}" = "--sanitize" ]; then
@@ -48,4 +54,4 @@ for _ in $(seq 1 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
 [ -s "$tmp/display" ] || { cat "$tmp/xvfb.log"; echo "Xvfb did not start"; exit 1; }
 export DISPLAY=":$(head -n 1 "$tmp/display")" VQ_REQUIRE_DISPLAY=1
 
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)" "${labels[@]}"

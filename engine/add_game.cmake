@@ -221,6 +221,13 @@ function(vq_finish_series)
     add_test(NAME e2e.series.side_by_side
              COMMAND bash ${VQ_ENGINE_DIR}/tests/series/side_by_side.sh ${CMAKE_BINARY_DIR} ${series})
     set_tests_properties(e2e.series.side_by_side PROPERTIES TIMEOUT 300 LABELS e2e RUN_SERIAL TRUE)
+    # The Debian packages of scripts/build-debs.sh in a fresh Debian root: run by ./test.sh --packages
+    # alone (label packages), since it needs those packages built and the network for apt-get.
+    add_test(NAME packages.debian_root
+             COMMAND bash ${VQ_ENGINE_DIR}/tests/packaging/debian_root.sh ${CMAKE_SOURCE_DIR}/build-deb/packages
+                     ${CMAKE_BINARY_DIR}/debian-root-cache ${series})
+    set_tests_properties(packages.debian_root PROPERTIES TIMEOUT 1200 LABELS packages RUN_SERIAL TRUE
+                         SKIP_REGULAR_EXPRESSION "not root: skipped")
   endif()
 
   get_property(lines GLOBAL PROPERTY VQ_GENERATOR_LINES)

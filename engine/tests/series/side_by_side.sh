@@ -20,15 +20,7 @@ fail() {
   [ -f "$work/server.err" ] && tail -n 5 "$work/server.err"
   exit 1
 }
-press() { xdotool keydown "$1"; sleep 0.15; xdotool keyup "$1"; sleep 0.3; }
-click() { xdotool mousemove --window "$win" "$1" "$2"; sleep 0.15; xdotool mousedown 1; sleep 0.1; xdotool mouseup 1; }
-wait_log() {  # text, seconds
-  for _ in $(seq 1 $(($2 * 10))); do
-    { tr -d '\r' < "$log"; } 2>/dev/null | grep -qF -- "$1" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+. "$(dirname "$0")/play.sh"
 
 chmod 755 "$work"
 cmake --install "$build" --prefix "$work/prefix" > "$work/install.log" 2>&1 || fail "install: $(tail -n 5 "$work/install.log")"
@@ -69,23 +61,7 @@ while [ $# -ge 3 ]; do
   [ -n "$win" ] || fail "$name: no window titled '#$week : ...'"
   wait_log 'Finished Loading' 30 || fail "$name: no end of loading"
   wait_log $'\tPlayer files in '"$own" 1 || fail "$name: the player's files are not in $own"
-  sleep 3.5
-  xdotool mousemove 0 0; sleep 0.2
-  xdotool mousemove --window "$win" 270 300
-  xdotool windowfocus --sync "$win"
-
-  # A game: the prompt clicked, then the pause menu's Quit, then Enter for the offered name.
-  xdotool mousedown 1; sleep 0.2; xdotool mouseup 1
-  sleep 2
-  press Escape; sleep 0.5; press Up; press space
-  for i in $(seq 1 300); do
-    [ "$("$probe" scores "$own/$folder/nuscores.dat" 2>/dev/null | wc -l)" -eq 2 ] && break
-    [ $((i % 20)) -eq 0 ] && press Return
-    sleep 0.1
-  done
-  records=$("$probe" scores "$own/$folder/nuscores.dat") || fail "$name: the score file does not decode with its game's key"
-  [ "$(wc -l <<<"$records")" -eq 2 ] || fail "$name: no record of the game played: $records"
-  grep -q '|1$' <<<"$records" || fail "$name: the quit game has no quit mark: $records"
+  play_to_a_record "$name" "$probe" "$own/$folder/nuscores.dat" 2
 
   # Online: the page, the login, the local best offered.
   sleep 1
@@ -97,16 +73,7 @@ while [ $# -ge 3 ]; do
   wait_log 'local best offered' 15 || fail "$name: the local best was not offered"
   grep -q "^stored $score by Series_Player in week $week table 1" "$work/server.err" || fail "$name: the server got no upload"
 
-  xdotool mousemove --window "$win" 300 150
-  press 1
-  press Escape
-  for i in $(seq 1 100); do
-    kill -0 $pid 2>/dev/null || break
-    [ $((i % 20)) -eq 0 ] && press space  # the farewell page waits for a key
-    sleep 0.1
-  done
-  kill -0 $pid 2>/dev/null && fail "$name: still running after Escape"
-  wait $pid || fail "$name: exit status $?"
+  quit_game "$name" "$pid"
   pid=
   echo "$name: played, stored, online"
 done
