@@ -20,6 +20,7 @@ test_pkgs=(
   clang libclang-rt-14-dev llvm-14
   libopenal1
   desktop-file-utils appstream
+  nginx
 )
 
 want=("${build_pkgs[@]}")
