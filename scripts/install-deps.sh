@@ -22,6 +22,7 @@ test_pkgs=(
   libopenal1
   desktop-file-utils appstream
   systemd
+  nginx
 )
 
 # Building the Debian packages (scripts/build-debs.sh) and testing them in a fresh Debian root.
@@ -42,4 +43,12 @@ echo "Installing Debian packages: ${missing[*]}"
 if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
 export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get update -q
+# Services among them (nginx, PostgreSQL) are installed for the tests, which start their own
+# copies: none is started at install (a policy-rc.d that refuses, unless the machine has one).
+policy=/usr/sbin/policy-rc.d
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' | "${sudo[@]}" tee "$policy" > /dev/null
+  "${sudo[@]}" chmod 755 "$policy"
+  trap '"${sudo[@]}" rm -f "$policy"' EXIT
+fi
 "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -288,9 +288,11 @@ std::string Thttp::Exchange(const std::string& request) {
 }
 
 // The request is one text line: its own line breaks are lone LFs, and the line ends with CR LF.
-std::string Thttp::Get(const std::string& url) {
-  return Exchange("GET /" + url + " HTTP/1.0\nHost: " + host + "\nUser-Agent: " + agent + "\n\n\r\n");
+std::string Thttp::GetRequest(const std::string& url) const {
+  return "GET /" + url + " HTTP/1.0\nHost: " + host + "\nUser-Agent: " + agent + "\n\n\r\n";
 }
+
+std::string Thttp::Get(const std::string& url) { return Exchange(GetRequest(url)); }
 
 std::string Thttp::Post(const std::string& url, const std::vector<std::string>& keys,
                         const std::vector<std::string>& values) {

@@ -67,6 +67,8 @@ struct Thttp {
   // CR dropped, no final LF; "" for no reply, and for a reply that does not count (see ReplyReader:
   // cut off, over the size limit, or a server error).
   std::string Get(const std::string& url);
+  // The bytes Get sends for url (to host, as agent).
+  std::string GetRequest(const std::string& url) const;
   // The same for a form POST of keys and values (pairs up to the shorter list).
   std::string Post(const std::string& url, const std::vector<std::string>& keys,
                    const std::vector<std::string>& values);
@@ -130,6 +132,15 @@ std::string CredentialToken();
 std::string TableId();
 // The record's text form with "|" + ListSeparator + "|" between the main fields and the per-level values.
 std::string UploadLine(const Scores& record);
+
+// The targets of the three requests (what Thttp::Get is given) for a parameter or a table id, and
+// the scrambled parameters of a login and of an upload of record as the current user (the
+// credentials as they are: Login and UploadScore clean them first).
+std::string LoginTarget(const std::string& input);
+std::string ScoreTarget(const std::string& input);
+std::string TableTarget(const std::string& id);
+std::string LoginParameter();
+std::string UploadParameter(const Scores& record);
 
 // The three requests; each filters the credentials, sends one GET and returns the reply's body.
 // LoginRequest and SubmitScore send nothing and return "WRONG PASSWORD" when a credential is too short.

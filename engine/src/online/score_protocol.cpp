@@ -19,10 +19,6 @@ std::string SendRequest(const std::string& target) {
   return reply;
 }
 
-std::string TableTarget(const std::string& id) {
-  return "/enscore/tables/" + std::to_string(ThisIdentity().WeekNumber) + "/" + id + ".txt";
-}
-
 }  // namespace
 
 // ---- Requests --------------------------------------------------------------------------------------
@@ -51,16 +47,34 @@ std::string UploadLine(const Scores& record) {
   return ScoreLine(record, "|" + std::string(ListSeparator) + "|");
 }
 
+std::string LoginTarget(const std::string& input) {
+  return "/enscore/login.php?week=" + std::to_string(ThisIdentity().WeekNumber) + "&input=" + input;
+}
+
+std::string ScoreTarget(const std::string& input) {
+  return "/enscore/scores.php?Week=" + std::to_string(ThisIdentity().WeekNumber) + "&Input=" + input;
+}
+
+std::string TableTarget(const std::string& id) {
+  return "/enscore/tables/" + std::to_string(ThisIdentity().WeekNumber) + "/" + id + ".txt";
+}
+
+std::string LoginParameter() { return Scramble(ScoreLists.OnlineUser + "|" + CredentialToken(), ""); }
+
+std::string UploadParameter(const Scores& record) {
+  return Scramble(ScoreLists.OnlineUser + "|" + CredentialToken() + "|" + UploadLine(record), "");
+}
+
 std::string LoginRequest(const std::string& input) {
   CleanCredentials();
   if (CredentialsTooShort()) return "WRONG PASSWORD";
-  return ReplyBody(SendRequest("/enscore/login.php?week=" + std::to_string(ThisIdentity().WeekNumber) + "&input=" + input));
+  return ReplyBody(SendRequest(LoginTarget(input)));
 }
 
 std::string SubmitScore(const std::string& input) {
   CleanCredentials();
   if (CredentialsTooShort()) return "WRONG PASSWORD";
-  return ReplyBody(SendRequest("/enscore/scores.php?Week=" + std::to_string(ThisIdentity().WeekNumber) + "&Input=" + input));
+  return ReplyBody(SendRequest(ScoreTarget(input)));
 }
 
 std::string FetchTable(const std::string& id) {
@@ -87,7 +101,7 @@ std::string ReplyBody(std::string_view reply) {
 LoginResult Login() {
   CleanCredentials();  // before the parameter is made, so the request carries the cleaned names
   const std::string& user = ScoreLists.OnlineUser;
-  const std::string body = LoginRequest(Scramble(user + "|" + CredentialToken(), ""));
+  const std::string body = LoginRequest(LoginParameter());
   LoginResult result;
   if (LoginSucceeded(body)) {
     result.LoggedIn = true;
@@ -132,7 +146,7 @@ void RemoveOnlineTable() {
 
 std::string UploadScore(const Scores& record) {
   CleanCredentials();
-  return SubmitScore(Scramble(ScoreLists.OnlineUser + "|" + CredentialToken() + "|" + UploadLine(record), ""));
+  return SubmitScore(UploadParameter(record));
 }
 
 TableRefresh RefreshOnlineTable() {
