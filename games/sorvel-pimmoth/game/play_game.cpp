@@ -130,7 +130,9 @@ void DrawScorePops() {
     p.y -= 0.6f;
     ResetDraw();
     HueColour(p.hue, p.t / 30.0);  // full for two thirds of its time, then fading
-    WriteText(TruncToInt(p.x), TruncToInt(p.y), "+" + std::to_string(p.n), 1, 1);
+    std::string label(1, '+');  // appended, not "+" + text: GCC 12's -Wrestrict misreads the insert
+    label += std::to_string(p.n);
+    WriteText(TruncToInt(p.x), TruncToInt(p.y), label, 1, 1);
     if (p.t > 0) list[kept++] = p;
   }
   list.resize(kept);
