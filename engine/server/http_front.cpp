@@ -65,6 +65,7 @@ struct Request {
   std::string path, address;
   QueryParams params;
   ServiceReply reply;
+  bool started = false;  // the head has been seen
   bool replied = false;  // reply holds the answer a worker computed
 };
 
@@ -138,13 +139,16 @@ struct ScoreHttpServer::Impl {
   bool quitting = false;
   std::vector<pthread_t> workers;
 
+  // Starts a daemon: listening on address, or without a socket of its own for Answer's
+  // connections (which all come from this process: no cap per address).
   MHD_Daemon* Start(Daemon& d, unsigned flags, const sockaddr* address) {
     d.impl = this;
+    const unsigned perAddress = address ? options.ConnectionsPerAddress : 0;
     flags |= MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
     const unsigned timeoutSeconds = static_cast<unsigned>((options.ConnectionLimitMs + 999) / 1000);
     MHD_OptionItem items[] = {
         {MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&LibraryLog), this},  // first, or unused
-        {MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<intptr_t>(options.ConnectionsPerAddress), nullptr},
+        {MHD_OPTION_PER_IP_CONNECTION_LIMIT, perAddress, nullptr},
         {MHD_OPTION_CONNECTION_LIMIT, ConnectionsAtOnce, nullptr},
         {MHD_OPTION_CONNECTION_TIMEOUT, timeoutSeconds, nullptr},
         {MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<intptr_t>(HeadLimitBytes), nullptr},
@@ -228,9 +232,10 @@ struct ScoreHttpServer::Impl {
     auto* request = static_cast<Request*>(*context);
     Connection* connection = ConnectionOf(c);
     if (!request) return MHD_NO;
-    if (connection && !connection->headDone) {
+    if (!request->started) {
       // The head has arrived: the limits that need only the head.
-      connection->headDone = true;
+      request->started = true;
+      if (connection) connection->headDone = true;
       // The library keeps the request line in its read buffer, the target just before the version:
       // a target that reads shorter than that gap held a NUL byte, which would cut it short.
       if (request->target && version && version > request->target &&

@@ -61,8 +61,9 @@ class ScoreHttpServer {
   void Stop();
 
   // One connection's request given as the pieces it arrives in, read and answered by the same
-  // library, handlers, limits and refusals as a client's (through a socket pair, with the address
-  // 127.0.0.1), whether or not Run is serving: the bytes sent back.
+  // library, handlers, limits (all but the cap per address) and refusals as a client's, through a
+  // socket pair with the address 127.0.0.1, whether or not Run is serving: the bytes sent back.
+  // Once the pieces are read and the request is still incomplete, the client's side is closed.
   std::string Answer(const std::vector<std::string>& pieces);
 
  private:

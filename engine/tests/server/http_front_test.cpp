@@ -448,6 +448,7 @@ TEST_F(HttpFrontTest, OneAddressHoldsNoMoreConnectionsThanItsCap) {
     if (again.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   EXPECT_EQ(again.substr(0, 12), "HTTP/1.1 404") << "below the cap again";
+  EXPECT_TRUE(Logged("connection limit"));
   for (int fd : held) ::close(fd);
 }
 
