@@ -13,7 +13,7 @@ build_pkgs=(
   libogg-dev libvorbis-dev
   fonts-dejavu-core
   fonts-clear-sans fonts-lato fonts-open-sans fonts-dotgothic16
-  libcpp-httplib-dev libsqlite3-dev libsodium-dev
+  libmicrohttpd-dev libsqlite3-dev libsodium-dev
 )
 test_pkgs=(
   libgtest-dev libbenchmark-dev

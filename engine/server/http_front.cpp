@@ -1,326 +1,469 @@
-// The score server's HTTP side over cpp-httplib.
+// The score server's HTTP side over libmicrohttpd, its event loop run by the caller (Run, Answer).
 #include "server/http_front.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <httplib.h>
+#include <linux/sockios.h>
+#include <microhttpd.h>
+#include <netdb.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <thread>
+#include <unordered_set>
+#include <utility>
 
 #include "server/score_service.h"
 
 namespace {
 
-constexpr int ConnectionLimitMs = 10000;  // one connection as a whole: no client holds a worker longer
-constexpr int ReadLimitMs = 5000;         // each wait for the client's next bytes
-constexpr int DrainLimitMs = 2000;        // waiting for the client to close after the reply
-constexpr size_t WorkerThreads = 24;      // connections served at once
+constexpr unsigned ConnectionsAtOnce = 8192;  // in all; the process's file limit must allow them
+constexpr int LoopWaitMs = 100;                // the longest wait of the event loop between its time checks
+constexpr int AnswerLimitMs = 30000;           // Answer gives up on a reply after this long
 
 int64_t SteadyMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 
-// Waits until the socket is ready for events or the time is up.
-bool WaitFor(int fd, short events, int64_t deadline) {
-  for (;;) {
-    const int64_t left = deadline - SteadyMs();
-    if (left <= 0) return false;
-    pollfd p{fd, events, 0};
-    const int r = ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left, 1000)));
-    if (r > 0) return true;
-    if (r < 0 && errno != EINTR) return false;
-  }
-}
-
-// "ip", port of a socket address.
-void AddressText(const sockaddr_storage& addr, std::string& ip, int& port) {
+std::string AddressText(const sockaddr* addr) {
   char text[INET6_ADDRSTRLEN] = "";
-  if (addr.ss_family == AF_INET) {
-    const auto& a = reinterpret_cast<const sockaddr_in&>(addr);
-    ::inet_ntop(AF_INET, &a.sin_addr, text, sizeof text);
-    port = ntohs(a.sin_port);
-  } else if (addr.ss_family == AF_INET6) {
-    const auto& a = reinterpret_cast<const sockaddr_in6&>(addr);
-    ::inet_ntop(AF_INET6, &a.sin6_addr, text, sizeof text);
-    port = ntohs(a.sin6_port);
-  }
-  ip = text;
+  if (!addr) return text;
+  if (addr->sa_family == AF_INET)
+    ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(addr)->sin_addr, text, sizeof text);
+  else if (addr->sa_family == AF_INET6)
+    ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(addr)->sin6_addr, text, sizeof text);
+  return text;
 }
 
-// What the front's two streams share: the request read through a RequestReader, and whether any
-// reply bytes went out.
-class FrontStream : public httplib::Stream {
- public:
-  bool TooLarge() const { return reader_.TooLarge(); }
-  bool Wrote() const { return wrote_; }
-
- protected:
-  RequestReader reader_;
-  bool wrote_ = false;
+// One connection as the front watches it for its time limits.
+struct Connection {
+  int fd = -1;
+  int64_t openedMs = 0;
+  bool headDone = false;   // the whole head has arrived
+  bool answering = false;  // the request is complete: its reply is queued or being computed
+  bool suspended = false;  // a worker is computing its reply
+  bool cut = false;        // shut down for its time
 };
 
-// One connection as the library reads and writes it, with a time limit for the whole connection
-// and for each wait.
-class RequestStream : public FrontStream {
- public:
-  explicit RequestStream(int fd) : fd_(fd), deadline_(SteadyMs() + ConnectionLimitMs) {
-    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
-  }
-
-  bool is_readable() const override { return reader_.Waiting() || WaitFor(fd_, POLLIN, ReadDeadline()); }
-  bool is_writable() const override { return WaitFor(fd_, POLLOUT, ReadDeadline()); }
-
-  ssize_t read(char* ptr, size_t size) override {
-    while (!reader_.Waiting()) {
-      if (!WaitFor(fd_, POLLIN, ReadDeadline())) return -1;
-      char buffer[4096];
-      const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
-      if (n <= 0) return n;
-      if (!reader_.Take(std::string_view(buffer, static_cast<size_t>(n)))) return -1;
-    }
-    return static_cast<ssize_t>(reader_.Read(ptr, size));
-  }
-
-  ssize_t write(const char* ptr, size_t size) override {
-    size_t sent = 0;
-    while (sent < size) {
-      const ssize_t n = ::send(fd_, ptr + sent, size - sent, MSG_NOSIGNAL);
-      if (n > 0) {
-        sent += static_cast<size_t>(n);
-        wrote_ = true;
-      } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-        if (!WaitFor(fd_, POLLOUT, ReadDeadline())) return -1;
-      } else {
-        return -1;
-      }
-    }
-    return static_cast<ssize_t>(size);
-  }
-
-  void get_remote_ip_and_port(std::string& ip, int& port) const override {
-    sockaddr_storage addr{};
-    socklen_t length = sizeof addr;
-    if (::getpeername(fd_, reinterpret_cast<sockaddr*>(&addr), &length) == 0) AddressText(addr, ip, port);
-  }
-  void get_local_ip_and_port(std::string& ip, int& port) const override {
-    sockaddr_storage addr{};
-    socklen_t length = sizeof addr;
-    if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &length) == 0) AddressText(addr, ip, port);
-  }
-  socket_t socket() const override { return fd_; }
-
- private:
-  int64_t ReadDeadline() const { return std::min(deadline_, SteadyMs() + ReadLimitMs); }
-
-  int fd_;
-  int64_t deadline_;
+// One request, from its request line to its reply.
+struct Request {
+  const char* target = nullptr;  // where the library keeps the target as received
+  size_t targetBytes = 0;
+  size_t bodyBytes = 0;
+  std::string path, address;
+  QueryParams params;
+  ServiceReply reply;
+  bool started = false;  // the head has been seen
+  bool replied = false;  // reply holds the answer a worker computed
 };
 
-// A connection whose bytes are given in advance, in the pieces they arrive in; what the front
-// writes back is kept.
-class MemoryStream : public FrontStream {
- public:
-  explicit MemoryStream(const std::vector<std::string>& pieces) : pieces_(pieces) {}
+MHD_Result Queue(MHD_Connection* c, int status, const std::string& contentType, const std::string& body) {
+  MHD_Response* response =
+      MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
+  if (!response) return MHD_NO;
+  MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, contentType.c_str());
+  MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+  const MHD_Result queued = MHD_queue_response(c, static_cast<unsigned>(status), response);
+  MHD_destroy_response(response);
+  return queued;
+}
 
-  const std::string& Sent() const { return sent_; }
+// The front's own refusals are plain text without a charset, unlike every reply of the service.
+MHD_Result Refuse(MHD_Connection* c, int status, const std::string& why) {
+  return Queue(c, status, "text/plain", "REFUSED: " + why);
+}
 
-  bool is_readable() const override { return reader_.Waiting() || next_ < pieces_.size(); }
-  bool is_writable() const override { return true; }
-
-  ssize_t read(char* ptr, size_t size) override {
-    while (!reader_.Waiting()) {
-      if (next_ >= pieces_.size()) return 0;  // the client closed its side
-      if (!reader_.Take(pieces_[next_++])) return -1;
-    }
-    return static_cast<ssize_t>(reader_.Read(ptr, size));
-  }
-
-  ssize_t write(const char* ptr, size_t size) override {
-    sent_.append(ptr, size);
-    wrote_ = wrote_ || size > 0;
-    return static_cast<ssize_t>(size);
-  }
-
-  void get_remote_ip_and_port(std::string& ip, int& port) const override {
-    ip = "127.0.0.1";
-    port = 0;
-  }
-  void get_local_ip_and_port(std::string& ip, int& port) const override {
-    ip = "127.0.0.1";
-    port = 0;
-  }
-  socket_t socket() const override { return INVALID_SOCKET; }
-
- private:
-  const std::vector<std::string>& pieces_;
-  size_t next_ = 0;
-  std::string sent_;
-};
-
-// The library's server with each connection read through a RequestStream, one request per
-// connection (HTTP/1.0).
-class LineTolerantServer : public httplib::Server {
- public:
-  // Reads and answers the one request of a connection; a request refused as too large before any
-  // reply went out is answered with 413.
-  bool Serve(FrontStream& stream) {
-    bool closed = false;
-    const bool ok = process_request(stream, true, closed, [](httplib::Request&) {});
-    if (stream.TooLarge() && !stream.Wrote()) {
-      const std::string refusal =
-          "HTTP/1.0 413 Request Entity Too Large\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n"
-          "REFUSED: request too large";
-      stream.write(refusal.data(), refusal.size());
-    }
-    return ok;
-  }
-
-  // The library listens with a queue of 5 connections; more clients at once would wait for a SYN
-  // to be sent again (a second). Listening again on the bound socket widens the queue.
-  void WidenBacklog() {
-    if (svr_sock_ != INVALID_SOCKET) ::listen(svr_sock_, SOMAXCONN);
-  }
-
- private:
-  bool process_and_close_socket(socket_t sock) override {
-    bool ok = false;
-    {
-      RequestStream stream(sock);
-      ok = Serve(stream);
-    }
-    // The reply is complete: say so, then let the client close first, reading what it still sends
-    // (the game's request ends with a CR LF after its empty line). Closing with bytes unread would
-    // reset the connection and could cost the client the end of the reply.
-    ::shutdown(sock, SHUT_WR);
-    const int64_t deadline = SteadyMs() + DrainLimitMs;
-    char buffer[4096];
-    size_t drained = 0;
-    while (drained < RequestLimitBytes && WaitFor(sock, POLLIN, deadline)) {
-      const ssize_t n = ::recv(sock, buffer, sizeof buffer, 0);
-      if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-      if (n <= 0) break;
-      drained += static_cast<size_t>(n);
-    }
-    ::close(sock);
-    return ok;
-  }
-};
+Connection* ConnectionOf(MHD_Connection* c) {
+  const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+  return info ? static_cast<Connection*>(info->socket_context) : nullptr;
+}
 
 }  // namespace
 
 struct ScoreHttpServer::Impl {
-  explicit Impl(ScoreService& s) : service(s) {}
+  // One libmicrohttpd daemon and the connections it holds, all touched only by the thread that runs
+  // its loop; the workers only resume its connections.
+  struct Daemon {
+    Impl* impl = nullptr;
+    MHD_Daemon* mhd = nullptr;
+    std::unordered_set<Connection*> connections;
+    std::atomic<int> computing{0};  // replies being computed by workers
+  };
+  struct Job {
+    Daemon* daemon;
+    MHD_Connection* connection;
+    Request* request;
+  };
+
+  Impl(ScoreService& s, FrontOptions o) : service(s), options(std::move(o)) {}
+
+  void Log(const std::string& line) const {
+    if (options.Log)
+      options.Log(line);
+    else
+      std::fprintf(stderr, "vq-score-server: %s\n", line.c_str());
+  }
+  // What the library reports (a connection over a limit, a malformed request, a failed call).
+  static void LibraryLog(void* cls, const char* format, va_list args) {
+    char line[512];
+    std::vsnprintf(line, sizeof line, format, args);
+    std::string text = line;
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    static_cast<Impl*>(cls)->Log("http: " + text);
+  }
+
   ScoreService& service;
-  LineTolerantServer server;
-  // A Stop that comes before Run has begun to listen must still end it: the library's own stop
-  // does nothing to a server that is not running yet.
-  std::mutex mutex;
-  bool stopping = false, runStarted = false;
-  std::atomic<bool> runEnded{false};
+  const FrontOptions options;
+  Daemon listening, answering;  // Bind and Run's; Answer's, without a listening socket
+  std::mutex answerMutex;
+
+  std::mutex mutex;  // the flags below
+  bool stopping = false, running = false;
+  std::condition_variable runEnded;
+
+  std::mutex jobsMutex;
+  std::condition_variable jobsChanged;
+  std::deque<Job> jobs;
+  bool quitting = false;
+  std::vector<pthread_t> workers;
+
+  // Starts a daemon: listening on address, or without a socket of its own for Answer's
+  // connections (which all come from this process: no cap per address).
+  MHD_Daemon* Start(Daemon& d, unsigned flags, const sockaddr* address) {
+    d.impl = this;
+    const unsigned perAddress = address ? options.ConnectionsPerAddress : 0;
+    flags |= MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
+    const unsigned timeoutSeconds = static_cast<unsigned>((options.ConnectionLimitMs + 999) / 1000);
+    MHD_OptionItem items[] = {
+        {MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&LibraryLog), this},  // first, or unused
+        {MHD_OPTION_PER_IP_CONNECTION_LIMIT, perAddress, nullptr},
+        {MHD_OPTION_CONNECTION_LIMIT, ConnectionsAtOnce, nullptr},
+        {MHD_OPTION_CONNECTION_TIMEOUT, timeoutSeconds, nullptr},
+        {MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<intptr_t>(HeadLimitBytes), nullptr},
+        {MHD_OPTION_LISTEN_BACKLOG_SIZE, SOMAXCONN, nullptr},
+        {MHD_OPTION_URI_LOG_CALLBACK, reinterpret_cast<intptr_t>(&OnRequestLine), &d},
+        {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&OnCompleted), &d},
+        {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&OnConnection), &d},
+        {address ? MHD_OPTION_SOCK_ADDR : MHD_OPTION_END, 0, const_cast<sockaddr*>(address)},
+        {MHD_OPTION_END, 0, nullptr},
+    };
+    d.mhd = MHD_start_daemon(flags, 0, nullptr, nullptr, &OnRequest, &d, MHD_OPTION_ARRAY, items, MHD_OPTION_END);
+    return d.mhd;
+  }
+
+  // Closes the connections past their time: no complete head within HeadLimitMs, or open longer
+  // than ConnectionLimitMs while no worker computes its reply. A shut-down socket reads as closed
+  // by the client, and the library ends the connection.
+  void Sweep(Daemon& d) {
+    const int64_t now = SteadyMs();
+    for (Connection* c : d.connections) {
+      if (c->cut || c->suspended) continue;
+      const int64_t age = now - c->openedMs;
+      if ((!c->headDone && age > options.HeadLimitMs) || age > options.ConnectionLimitMs) {
+        Log(c->headDone ? "http: closed a connection open for " + std::to_string(options.ConnectionLimitMs) + " ms"
+                        : "http: closed a connection without a complete head after " +
+                              std::to_string(options.HeadLimitMs) + " ms");
+        ::shutdown(c->fd, SHUT_RDWR);
+        c->cut = true;
+      }
+    }
+  }
+
+  // Ends a daemon once its loop no longer runs: waits for the replies being computed, so that no
+  // worker resumes a connection of a daemon that is gone.
+  void Finish(Daemon& d) {
+    if (!d.mhd) return;
+    while (d.computing > 0) MHD_run_wait(d.mhd, 10);
+    MHD_stop_daemon(d.mhd);
+    d.mhd = nullptr;
+  }
+
+  // ---- The library's callbacks ----
+  static void OnConnection(void* cls, MHD_Connection* c, void** context, MHD_ConnectionNotificationCode code) {
+    Daemon& d = *static_cast<Daemon*>(cls);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+      auto* connection = new Connection;
+      const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD);
+      connection->fd = info ? info->connect_fd : -1;
+      connection->openedMs = SteadyMs();
+      d.connections.insert(connection);
+      *context = connection;
+    } else if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
+      auto* connection = static_cast<Connection*>(*context);
+      d.connections.erase(connection);
+      delete connection;
+      *context = nullptr;
+    }
+  }
+
+  static void* OnRequestLine(void*, const char* uri, MHD_Connection*) {
+    auto* request = new Request;
+    request->target = uri;
+    request->targetBytes = uri ? std::strlen(uri) : 0;
+    return request;
+  }
+
+  static void OnCompleted(void*, MHD_Connection*, void** context, MHD_RequestTerminationCode) {
+    delete static_cast<Request*>(*context);
+    *context = nullptr;
+  }
+
+  static MHD_Result CollectParam(void* cls, MHD_ValueKind, const char* key, const char* value) {
+    static_cast<Request*>(cls)->params.emplace_back(key ? key : "", value ? value : "");
+    return MHD_YES;
+  }
+
+  static MHD_Result OnRequest(void* cls, MHD_Connection* c, const char* url, const char* method, const char* version,
+                              const char*, size_t* uploadBytes, void** context) {
+    Daemon& d = *static_cast<Daemon*>(cls);
+    Impl& impl = *d.impl;
+    auto* request = static_cast<Request*>(*context);
+    Connection* connection = ConnectionOf(c);
+    if (!request) return MHD_NO;
+    if (!request->started) {
+      // The head has arrived: the limits that need only the head.
+      request->started = true;
+      if (connection) connection->headDone = true;
+      // The library keeps the request line in its read buffer, the target just before the version:
+      // a target that reads shorter than that gap held a NUL byte, which would cut it short.
+      if (request->target && version && version > request->target &&
+          static_cast<size_t>(version - request->target) <= HeadLimitBytes &&
+          static_cast<size_t>(version - request->target) != request->targetBytes + 1) {
+        impl.Log("http: refused a request target with a NUL byte");
+        return impl.Answered(c, Refuse(c, 400, "malformed request line"));
+      }
+      if (request->targetBytes > TargetLimitBytes) {
+        impl.Log("http: refused a request target of " + std::to_string(request->targetBytes) + " bytes");
+        return impl.Answered(c, Refuse(c, 414, "request target too long"));
+      }
+      const char* length = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+      if (length && std::strtoull(length, nullptr, 10) > BodyLimitBytes) {
+        impl.Log("http: refused a body of " + std::string(length).substr(0, 20) + " bytes");
+        return impl.Answered(c, Refuse(c, 413, "request too large"));
+      }
+      return MHD_YES;
+    }
+    if (*uploadBytes > 0) {
+      // A body without a length (chunked) that passes the limit: the library takes a reply only
+      // before the body or after all of it, so the connection is closed with none.
+      request->bodyBytes += *uploadBytes;
+      *uploadBytes = 0;
+      if (request->bodyBytes <= BodyLimitBytes) return MHD_YES;
+      impl.Log("http: closed a connection whose body passed " + std::to_string(BodyLimitBytes) + " bytes");
+      return MHD_NO;
+    }
+    if (request->replied) {
+      if (connection) connection->suspended = false;
+      const ServiceReply& r = request->reply;
+      return Queue(c, r.Status, r.ContentType, r.Body);
+    }
+    if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0 && std::strcmp(method, MHD_HTTP_METHOD_HEAD) != 0) {
+      impl.Log("http: refused the method " + std::string(method).substr(0, 20));
+      return impl.Answered(c, Refuse(c, 405, "method not allowed"));
+    }
+
+    request->path = url ? url : "";
+    MHD_get_connection_values(c, MHD_GET_ARGUMENT_KIND, &CollectParam, request);
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    request->address = AddressText(info ? info->client_addr : nullptr);
+    if (!ScoreService::MayWaitForHashing(request->path)) {
+      const ServiceReply r = impl.service.Handle(request->path, request->params, request->address);
+      return impl.Answered(c, Queue(c, r.Status, r.ContentType, r.Body));
+    }
+    // A login or an upload: a worker computes its reply while the connection waits, suspended.
+    {
+      std::lock_guard<std::mutex> lock(impl.jobsMutex);
+      if (impl.jobs.size() >= impl.options.QueuedLimit) {
+        impl.Log("http: " + std::to_string(impl.jobs.size()) + " requests wait for a worker; refused one more");
+        return impl.Answered(c, Refuse(c, 503, "server busy"));
+      }
+      if (connection) connection->answering = connection->suspended = true;
+      ++d.computing;
+      MHD_suspend_connection(c);
+      impl.jobs.push_back(Job{&d, c, request});
+    }
+    impl.jobsChanged.notify_one();
+    return MHD_YES;
+  }
+
+  MHD_Result Answered(MHD_Connection* c, MHD_Result queued) {
+    if (Connection* connection = ConnectionOf(c)) connection->answering = true;
+    return queued;
+  }
+
+  // ---- Workers ----
+  static void* WorkerMain(void* arg) {
+    Impl& impl = *static_cast<Impl*>(arg);
+    for (;;) {
+      Job job{};
+      {
+        std::unique_lock<std::mutex> lock(impl.jobsMutex);
+        impl.jobsChanged.wait(lock, [&] { return impl.quitting || !impl.jobs.empty(); });
+        if (impl.jobs.empty()) return nullptr;
+        job = impl.jobs.front();
+        impl.jobs.pop_front();
+      }
+      Request& r = *job.request;
+      r.reply = impl.service.Handle(r.path, r.params, r.address);
+      r.replied = true;
+      // Back to the event loop, which queues the reply; only the loop's thread touches the
+      // connection's record, so it is marked resumed there (OnRequest sees replied).
+      MHD_resume_connection(job.connection);
+      --job.daemon->computing;
+    }
+  }
+
+  void StartWorkers() {
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    if (options.ThreadStackBytes > 0) pthread_attr_setstacksize(&attr, options.ThreadStackBytes);
+    for (size_t i = 0; i < std::max<size_t>(options.Workers, 1); ++i) {
+      pthread_t thread;
+      if (pthread_create(&thread, &attr, &WorkerMain, this) == 0) workers.push_back(thread);
+    }
+    pthread_attr_destroy(&attr);
+  }
+
+  void StopWorkers() {
+    {
+      std::lock_guard<std::mutex> lock(jobsMutex);
+      quitting = true;
+    }
+    jobsChanged.notify_all();
+    for (pthread_t thread : workers) pthread_join(thread, nullptr);
+    workers.clear();
+  }
 };
 
-ScoreHttpServer::ScoreHttpServer(ScoreService& service) : impl_(std::make_unique<Impl>(service)) {
-  httplib::Server& server = impl_->server;
-  ScoreService* svc = &service;
-  server.Get(".*", [svc](const httplib::Request& req, httplib::Response& res) {
-    const QueryParams params(req.params.begin(), req.params.end());
-    ServiceReply reply = svc->Handle(req.path, params, req.remote_addr);
-    res.status = reply.Status;
-    res.set_content(reply.Body, reply.ContentType.c_str());
-  });
-  // What the library itself refuses (other methods, overlong lines, malformed requests).
-  server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-    if (res.body.empty()) res.set_content("REFUSED: HTTP status " + std::to_string(res.status), "text/plain");
-  });
-  server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-    res.status = 500;
-    res.set_content("REFUSED: internal error", "text/plain");
-  });
-  server.set_payload_max_length(BodyLimitBytes);
-  // More workers than requests may wait for password hashes (the service turns away the rest at
-  // once), so table downloads always find a free worker.
-  server.new_task_queue = [] { return new httplib::ThreadPool(WorkerThreads); };
+ScoreHttpServer::ScoreHttpServer(ScoreService& service, FrontOptions options)
+    : impl_(std::make_unique<Impl>(service, options)) {
+  impl_->StartWorkers();
 }
 
-ScoreHttpServer::~ScoreHttpServer() { Stop(); }
+ScoreHttpServer::~ScoreHttpServer() {
+  Stop();
+  {
+    std::unique_lock<std::mutex> lock(impl_->mutex);
+    impl_->runEnded.wait(lock, [this] { return !impl_->running; });
+  }
+  impl_->Finish(impl_->listening);
+  impl_->Finish(impl_->answering);
+  impl_->StopWorkers();
+}
 
 int ScoreHttpServer::Bind(const std::string& address, int port) {
-  const int bound = port == 0 ? impl_->server.bind_to_any_port(address)
-                              : (impl_->server.bind_to_port(address, port) ? port : -1);
-  if (bound > 0) impl_->server.WidenBacklog();
-  return bound;
+  if (impl_->listening.mhd || port < 0 || port > 65535) return -1;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found) return -1;
+  const bool v6 = found->ai_family == AF_INET6;
+  MHD_Daemon* d = impl_->Start(impl_->listening, v6 ? MHD_USE_IPv6 : 0, found->ai_addr);
+  ::freeaddrinfo(found);
+  if (!d) return -1;
+  const MHD_DaemonInfo* info = MHD_get_daemon_info(d, MHD_DAEMON_INFO_BIND_PORT);
+  return info ? info->port : port;
 }
 
 bool ScoreHttpServer::Run() {
+  Impl& impl = *impl_;
+  Impl::Daemon& d = impl.listening;
   {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    if (impl_->stopping) return true;
-    impl_->runStarted = true;
+    std::lock_guard<std::mutex> lock(impl.mutex);
+    if (impl.stopping) return true;
+    if (!d.mhd || impl.running) return false;
+    impl.running = true;
   }
-  const bool ok = impl_->server.listen_after_bind();
-  impl_->runEnded = true;
-  return ok;
-}
-
-void ScoreHttpServer::Stop() {
-  bool started = false;
+  auto stopping = [&impl] {
+    std::lock_guard<std::mutex> lock(impl.mutex);
+    return impl.stopping;
+  };
+  while (!stopping()) {
+    MHD_run_wait(d.mhd, LoopWaitMs);
+    impl.Sweep(d);
+  }
+  // No new connections; those under way end within their time limit.
+  const MHD_socket listener = MHD_quiesce_daemon(d.mhd);
+  if (listener != MHD_INVALID_SOCKET) ::close(listener);
+  while (!d.connections.empty()) {
+    MHD_run_wait(d.mhd, LoopWaitMs);
+    impl.Sweep(d);
+  }
+  impl.Finish(d);
   {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    impl_->stopping = true;
-    started = impl_->runStarted;
+    std::lock_guard<std::mutex> lock(impl.mutex);
+    impl.running = false;
   }
-  if (!started) return;  // Run returns at once when it comes
-  // Run is on its way into the library's loop: wait until it listens, then end it.
-  while (!impl_->server.is_running() && !impl_->runEnded) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  impl_->server.stop();
-}
-
-std::string ScoreHttpServer::Answer(const std::vector<std::string>& pieces) {
-  MemoryStream stream(pieces);
-  impl_->server.Serve(stream);
-  return stream.Sent();
-}
-
-// ---- Reading a request ------------------------------------------------------------------------------
-bool RequestReader::Take(std::string_view bytes) {
-  if (tooLarge_ || bytes.size() > RequestLimitBytes - received_) {
-    tooLarge_ = true;
-    return false;
-  }
-  received_ += bytes.size();
-  for (const char c : bytes) {
-    if (!headEnded_ && c == '\n' && previous_ != '\r') Emit('\r');
-    previous_ = c;
-    Emit(c);
-  }
+  impl.runEnded.notify_all();
   return true;
 }
 
-size_t RequestReader::Read(char* out, size_t size) {
-  const size_t n = std::min(size, pending_.size() - pos_);
-  std::memcpy(out, pending_.data() + pos_, n);
-  pos_ += n;
-  if (pos_ == pending_.size()) {
-    pending_.clear();
-    pos_ = 0;
-  }
-  return n;
+void ScoreHttpServer::Stop() {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->stopping = true;  // Run sees it within LoopWaitMs, or returns at once when it comes
 }
 
-void RequestReader::Emit(char c) {
-  pending_.push_back(c);
-  if (headEnded_) return;
-  ++headBytes_;
-  tail_ = (tail_ << 8) | static_cast<unsigned char>(c);
-  if (tail_ == 0x0D0A0D0Au) headEnded_ = true;  // CR LF CR LF
+std::string ScoreHttpServer::Answer(const std::vector<std::string>& pieces) {
+  Impl& impl = *impl_;
+  std::lock_guard<std::mutex> answerLock(impl.answerMutex);
+  Impl::Daemon& d = impl.answering;
+  if (!d.mhd && !impl.Start(d, MHD_USE_NO_LISTEN_SOCKET, nullptr)) return "";
+  int pair[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, pair) != 0) return "";
+  const int client = pair[0], server = pair[1];
+  sockaddr_in from{};
+  from.sin_family = AF_INET;
+  from.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (MHD_add_connection(d.mhd, server, reinterpret_cast<sockaddr*>(&from), sizeof from) != MHD_YES) {
+    ::close(client);
+    return "";
+  }
+  // The pieces go out one at a time, the loop run after each; once the library has read them all
+  // and still waits for the rest of the request, the client closes its side, as a client that has
+  // nothing more to send would.
+  std::string reply;
+  size_t piece = 0, at = 0;
+  bool closedSide = false;
+  const int64_t deadline = SteadyMs() + AnswerLimitMs;
+  while (SteadyMs() < deadline) {
+    if (piece < pieces.size()) {
+      const std::string& p = pieces[piece];
+      const ssize_t n = at < p.size() ? ::send(client, p.data() + at, p.size() - at, MSG_NOSIGNAL) : 0;
+      if (n > 0) at += static_cast<size_t>(n);
+      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) piece = pieces.size();  // the server has closed
+      if (at >= p.size()) ++piece, at = 0;
+    }
+    MHD_run_wait(d.mhd, piece < pieces.size() ? 0 : 1);
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::recv(client, buffer, sizeof buffer, 0)) > 0) reply.append(buffer, static_cast<size_t>(n));
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) break;  // the server closed the connection
+    if (piece >= pieces.size() && !closedSide) {
+      int unread = 0;
+      bool answering = false;
+      for (const Connection* c : d.connections)
+        if (c->fd == server) answering = c->answering;
+      if (::ioctl(client, SIOCOUTQ, &unread) == 0 && unread == 0 && !answering) {
+        ::shutdown(client, SHUT_WR);
+        closedSide = true;
+      }
+    }
+  }
+  ::close(client);
+  MHD_run_wait(d.mhd, 0);  // the library notices the close
+  return reply;
 }

@@ -17,6 +17,7 @@ namespace {
 const char* Usage =
     "Usage: vq-score-server --port N --db FILE [--motd FILE] [--bind ADDRESS]\n"
     "                       [--hashes-per-minute N] [--new-names-per-hour N]\n"
+    "                       [--connections-per-address N]\n"
     "\n"
     "Serves the online score tables of every game of the series it was built with: logins (a new\n"
     "name is registered, one for the whole series), score uploads and the table files of each game's\n"
@@ -32,11 +33,18 @@ const char* Usage =
     "                   5 minutes together (default 30); more get status 429\n"
     "  --new-names-per-hour N\n"
     "                   names one address may register in an hour (default 20)\n"
+    "  --connections-per-address N\n"
+    "                   connections one address may hold open at once (default 16); more are\n"
+    "                   closed as they come\n"
     "  --help           this text\n"
     "\n"
     "At most 2 password hashes are computed at once and 6 more requests wait for one (up to 2 s);\n"
     "others get status 503 at once. A name whose password was wrong 10 times in 5 minutes is\n"
     "refused (429) until the oldest of those is 5 minutes old.\n"
+    "\n"
+    "A connection carries one request. One that has not sent its whole request head within 4 s,\n"
+    "or is still open after 10 s, is closed. Heads are limited to 32 kB, request targets to 8 kB\n"
+    "(414) and bodies to 4 kB (413). Table reads are answered at once, whatever logins wait for.\n"
     "\n"
     "Stops cleanly on SIGINT or SIGTERM.\n";
 
@@ -51,6 +59,7 @@ int main(int argc, char** argv) {
   std::string db, motdPath, address = "0.0.0.0";
   int port = -1;
   HashLimits limits;
+  FrontOptions front;
   const std::vector<std::string> args(argv + 1, argv + argc);
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -59,7 +68,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if ((a == "--port" || a == "--db" || a == "--motd" || a == "--bind" || a == "--hashes-per-minute" ||
-         a == "--new-names-per-hour") &&
+         a == "--new-names-per-hour" || a == "--connections-per-address") &&
         i + 1 < args.size()) {
       const std::string& value = args[++i];
       char* end = nullptr;
@@ -71,6 +80,9 @@ int main(int argc, char** argv) {
       } else if (a == "--hashes-per-minute" || a == "--new-names-per-hour") {
         if (!number || n < 1 || n > 1000000) return Fail("bad " + a + ": " + value);
         (a == "--hashes-per-minute" ? limits.PerAddress : limits.NewNamesPerHour) = static_cast<int>(n);
+      } else if (a == "--connections-per-address") {
+        if (!number || n < 1 || n > 100000) return Fail("bad " + a + ": " + value);
+        front.ConnectionsPerAddress = static_cast<unsigned>(n);
       } else if (a == "--db") {
         db = value;
       } else if (a == "--motd") {
@@ -95,7 +107,7 @@ int main(int argc, char** argv) {
   if (!motdPath.empty() && !ReadMotdFile(motdPath, options.Motd)) return Fail("cannot read " + motdPath);
 
   // SIGINT and SIGTERM are taken by one thread that stops the server; every other thread (the
-  // library's workers too) inherits the blocked mask. A write to a closed connection is an error,
+  // front's workers too) inherits the blocked mask. A write to a closed connection is an error,
   // never a signal.
   ::signal(SIGPIPE, SIG_IGN);
   sigset_t stopSignals;
@@ -106,7 +118,7 @@ int main(int argc, char** argv) {
 
   ScoreService service(options);
   if (!service.Ready()) return Fail(service.Error());
-  ScoreHttpServer server(service);
+  ScoreHttpServer server(service, front);
   const int bound = server.Bind(address, port);
   if (bound < 0) return Fail("cannot listen on " + address + ":" + std::to_string(port));
   std::printf("vq-score-server: listening on %s port %d, database %s\n", address.c_str(), bound, db.c_str());

@@ -575,6 +575,11 @@ ServiceReply ScoreService::Handle(std::string_view path, const QueryParams& para
   return s.Refuse("request", "no such page", 404);
 }
 
+bool ScoreService::MayWaitForHashing(std::string_view path) {
+  while (!path.empty() && path.front() == '/') path.remove_prefix(1);
+  return path == "enscore/login.php" || path == "enscore/scores.php";
+}
+
 bool ReadMotdFile(const std::string& path, std::vector<std::string>& lines) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;

@@ -72,6 +72,10 @@ class ScoreService {
   // several threads at once; table reads never wait for hashing.
   ServiceReply Handle(std::string_view path, const QueryParams& params, std::string_view clientAddress);
 
+  // Whether Handle may wait for password hashing (up to the wait limit) on this path: logins and
+  // uploads may; table reads and refusals never do, and are answered at once.
+  static bool MayWaitForHashing(std::string_view path);
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
