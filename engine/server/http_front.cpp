@@ -47,6 +47,19 @@ std::string AddressText(const sockaddr* addr) {
   return text;
 }
 
+// The client a trusted proxy names in X-Real-IP, as the address text the service counts; the
+// proxy's own address when the header is missing or is not an address.
+std::string ProxiedClient(MHD_Connection* c, const std::string& proxy) {
+  const char* named = MHD_lookup_connection_value(c, MHD_HEADER_KIND, "X-Real-IP");
+  if (!named) return proxy;
+  in6_addr v6{};
+  in_addr v4{};
+  char text[INET6_ADDRSTRLEN] = "";
+  if (::inet_pton(AF_INET, named, &v4) == 1) return ::inet_ntop(AF_INET, &v4, text, sizeof text);
+  if (::inet_pton(AF_INET6, named, &v6) == 1) return ::inet_ntop(AF_INET6, &v6, text, sizeof text);
+  return proxy;
+}
+
 // One connection as the front watches it for its time limits.
 struct Connection {
   int fd = -1;
@@ -278,6 +291,8 @@ struct ScoreHttpServer::Impl {
     MHD_get_connection_values(c, MHD_GET_ARGUMENT_KIND, &CollectParam, request);
     const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
     request->address = AddressText(info ? info->client_addr : nullptr);
+    if (!impl.options.TrustedProxy.empty() && request->address == impl.options.TrustedProxy)
+      request->address = ProxiedClient(c, request->address);
     if (!ScoreService::MayWaitForHashing(request->path)) {
       const ServiceReply r = impl.service.Handle(request->path, request->params, request->address);
       return impl.Answered(c, Queue(c, r.Status, r.ContentType, r.Body));

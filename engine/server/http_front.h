@@ -39,6 +39,9 @@ struct FrontOptions {
   size_t Workers = 16;
   size_t QueuedLimit = 256;  // requests waiting for a worker; one more is answered 503 at once
   size_t ThreadStackBytes = 0;  // the workers' stack size; 0: the system's default
+  // The address of a proxy in front (nginx): a request from it names its client in X-Real-IP, and
+  // that address is the one the service's limits count. Empty: every client is its own peer.
+  std::string TrustedProxy;
   // One line per refusal of the front's own (limits, time-outs, the library's messages); standard
   // error when empty.
   std::function<void(const std::string&)> Log;

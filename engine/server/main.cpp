@@ -1,4 +1,5 @@
 // vq-score-server: the online score tables of the game, served over HTTP from one SQLite file.
+#include <arpa/inet.h>
 #include <pthread.h>
 #include <signal.h>
 
@@ -17,7 +18,7 @@ namespace {
 const char* Usage =
     "Usage: vq-score-server --port N --db FILE [--motd FILE] [--bind ADDRESS]\n"
     "                       [--hashes-per-minute N] [--new-names-per-hour N]\n"
-    "                       [--connections-per-address N]\n"
+    "                       [--connections-per-address N] [--proxy ADDRESS]\n"
     "\n"
     "Serves the online score tables of every game of the series it was built with: logins (a new\n"
     "name is registered, one for the whole series), score uploads and the table files of each game's\n"
@@ -36,6 +37,10 @@ const char* Usage =
     "  --connections-per-address N\n"
     "                   connections one address may hold open at once (default 16); more are\n"
     "                   closed as they come\n"
+    "  --proxy ADDRESS  the address of a proxy in front (nginx, on this machine 127.0.0.1):\n"
+    "                   its requests name their client in X-Real-IP, which the limits per\n"
+    "                   address then count; no cap on the proxy's own connections, unless\n"
+    "                   --connections-per-address is given (the proxy caps its clients')\n"
     "  --help           this text\n"
     "\n"
     "At most 2 password hashes are computed at once and 6 more requests wait for one (up to 2 s);\n"
@@ -60,6 +65,7 @@ int main(int argc, char** argv) {
   int port = -1;
   HashLimits limits;
   FrontOptions front;
+  bool connectionCapGiven = false;
   const std::vector<std::string> args(argv + 1, argv + argc);
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -68,7 +74,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if ((a == "--port" || a == "--db" || a == "--motd" || a == "--bind" || a == "--hashes-per-minute" ||
-         a == "--new-names-per-hour" || a == "--connections-per-address") &&
+         a == "--new-names-per-hour" || a == "--connections-per-address" || a == "--proxy") &&
         i + 1 < args.size()) {
       const std::string& value = args[++i];
       char* end = nullptr;
@@ -83,6 +89,16 @@ int main(int argc, char** argv) {
       } else if (a == "--connections-per-address") {
         if (!number || n < 1 || n > 100000) return Fail("bad " + a + ": " + value);
         front.ConnectionsPerAddress = static_cast<unsigned>(n);
+        connectionCapGiven = true;
+      } else if (a == "--proxy") {
+        // Kept as the front writes a peer's address, so that "::0001" is "::1".
+        in6_addr any{};
+        char text[INET6_ADDRSTRLEN] = "";
+        const int family = ::inet_pton(AF_INET, value.c_str(), &any) == 1    ? AF_INET
+                           : ::inet_pton(AF_INET6, value.c_str(), &any) == 1 ? AF_INET6
+                                                                               : 0;
+        if (!family || !::inet_ntop(family, &any, text, sizeof text)) return Fail("bad proxy address: " + value);
+        front.TrustedProxy = text;
       } else if (a == "--db") {
         db = value;
       } else if (a == "--motd") {
@@ -99,6 +115,8 @@ int main(int argc, char** argv) {
     std::fputs(Usage, stderr);
     return 2;
   }
+  // Behind a proxy every connection comes from it: its own cap per address keeps the clients apart.
+  if (!front.TrustedProxy.empty() && !connectionCapGiven) front.ConnectionsPerAddress = 0;
 
   ServiceOptions options;
   options.DatabasePath = db;

@@ -498,3 +498,42 @@ TEST_F(HttpFrontTest, LongPathsAreAnsweredWithSmallThreadStacks) {
   }
   EXPECT_EQ(Exchange(port, GameTableRequest).substr(0, 12), "HTTP/1.1 404");
 }
+
+// Behind a trusted proxy the limits per address count the client it names in X-Real-IP; from any
+// other peer the header is ignored, so a client cannot name itself someone else. One hash a
+// minute per address: a second login counted under the same address gets 429.
+TEST_F(HttpFrontTest, AProxyNamesItsClientsAndNoOtherPeerCan) {
+  HashLimits oneHash;
+  oneHash.PerAddress = 1;
+  struct Case {
+    const char* proxy;  // the front's trusted proxy ("" none)
+    const char* from;   // the peer the requests come from
+    const char* first;  // the X-Real-IP of the first login and of the second
+    const char* second;
+    int secondStatus;
+  } cases[] = {
+      {"127.0.0.1", "127.0.0.1", "203.0.113.9", "203.0.113.10", 200},   // two clients of the proxy
+      {"127.0.0.1", "127.0.0.1", "203.0.113.9", "203.0.113.9", 429},    // one client twice
+      {"127.0.0.1", "127.0.0.1", "2001:db8::1", "2001:db8:0:1::1", 200},  // IPv6 clients in two /64s
+      {"127.0.0.1", "127.0.0.2", "203.0.113.9", "203.0.113.10", 429},   // not the proxy: the peer counts
+      {"", "127.0.0.1", "203.0.113.9", "203.0.113.10", 429},            // no proxy trusted
+      {"127.0.0.1", "127.0.0.1", "not an address", "", 429},            // the proxy's own address
+  };
+  for (const Case& c : cases) {
+    FrontOptions options = LoopbackFront();
+    options.TrustedProxy = c.proxy;
+    Serve(oneHash, options);
+    int statuses[2] = {0, 0};
+    for (int n = 0; n < 2; ++n) {
+      ScoreLists.OnlineUser = "Proxied" + std::to_string(n);
+      ScoreLists.OnlinePassword = "password";
+      const std::string request = "GET /" + LoginTarget(LoginParameter()) + " HTTP/1.0\nHost: x\nX-Real-IP: " +
+                                  (n == 0 ? c.first : c.second) + "\n\n\r\n";
+      const std::string reply = Exchange(port, request, c.from);
+      statuses[n] = reply.size() > 12 ? std::atoi(reply.substr(9, 3).c_str()) : 0;
+    }
+    EXPECT_EQ(statuses[0], 200) << c.proxy << " " << c.from << " " << c.first;
+    EXPECT_EQ(statuses[1], c.secondStatus) << "proxy '" << c.proxy << "', from " << c.from << ", " << c.first
+                                           << " then " << c.second;
+  }
+}
