@@ -30,6 +30,8 @@ struct GameIdentity {
   const char* Version = "0.0.0";
   const char* ExecutableName = "";     // the program's name: messages, the per-user data folder
   const char* ApplicationId = "";      // reverse-DNS: desktop entry, icon, AppStream metadata
+  // The difficulties by GameMode: the title screen's list, and the tables the score server shows.
+  std::array<const char*, 3> DifficultyNames{"Easy", "Medium", "Hard"};
 };
 
 struct GameDefinition {
@@ -37,7 +39,6 @@ struct GameDefinition {
   const char* Summary = "";            // one line for --help: what the player does
   int BadgeCount = 0;                  // badges the game defines (one icon each on the score panel)
   const char* const* AboutLines = nullptr;  // the About page from line 1, ended by a null pointer
-  std::array<const char*, 3> DifficultyNames{"Easy", "Medium", "Hard"};
   // What the engine calls, in the order it calls them. All are required (checked at start-up).
   void (*ResetState)() = nullptr;      // forget everything of the last run (start-up and tests)
   void (*LoadAssets)() = nullptr;      // the game's own assets, in its folder, after the common ones

@@ -365,7 +365,7 @@ bool StartPrompt(const Panel& p) {
 }
 
 void DifficultyList(const Panel& p) {
-  const auto& names = ThisGame().DifficultyNames;
+  const auto& names = ThisIdentity().DifficultyNames;
   const int vw = Display.VirtualWidth, vh = Display.VirtualHeight;
   const int x = (vw - p.width) / 2 - 100;
   const int top = vh / 2 - (800 - 25 * Shell.SlideIn);

@@ -67,6 +67,7 @@ const GameIdentity TestGameIdentity{
     .Version = "1.2.3",
     .ExecutableName = "tessel-probe",
     .ApplicationId = "org.example.TesselProbe",
+    .DifficultyNames = {"Gentle", "Steady", "Fierce"},
 };
 
 const GameDefinition TestGame{
@@ -74,7 +75,6 @@ const GameDefinition TestGame{
     .Summary = "Click the square.",
     .BadgeCount = 16,
     .AboutLines = TestGameAbout,
-    .DifficultyNames = {"Gentle", "Steady", "Fierce"},
     .ResetState = ResetTestGame,
     .LoadAssets = LoadTestGameAssets,
     .AllocateArrays = AllocateTestGameArrays,

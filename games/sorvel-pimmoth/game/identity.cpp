@@ -12,4 +12,5 @@ const GameIdentity SorvelPimmothIdentity{
     .Version = "0.1.0",
     .ExecutableName = "sorvel-pimmoth",
     .ApplicationId = "io.github.tolvaner.SorvelPimmoth",
+    .DifficultyNames = {"Easy", "Medium", "Hard"},
 };

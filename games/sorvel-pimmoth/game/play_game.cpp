@@ -79,7 +79,7 @@ void DrawScoreAndLives(const GameRound& round) {
   WriteText(round.VirtualWidth / 2, HudHeight / 2, std::to_string(round.Score), 1, 1);
   SelectSizedFont(1, 3);
   Colour(150, 170, 255);
-  WriteText(24, HudHeight / 2, ThisGame().DifficultyNames[round.Difficulty], 0, 1);
+  WriteText(24, HudHeight / 2, ThisIdentity().DifficultyNames[round.Difficulty], 0, 1);
   for (int i = 0; i < RulesOf(round.Difficulty).Lives; ++i) {
     ResetDraw();
     if (i < round.Lives) HueColour(i % TargetHues, 1);

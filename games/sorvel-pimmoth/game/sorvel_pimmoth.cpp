@@ -55,7 +55,6 @@ const GameDefinition SorvelPimmoth{
     .Summary = "Click the glowing targets before they shrink away.",
     .BadgeCount = 0,
     .AboutLines = AboutLines,
-    .DifficultyNames = {"Easy", "Medium", "Hard"},
     .ResetState = ResetGameState,
     .LoadAssets = LoadGameAssets,
     .AllocateArrays = AllocateGameArrays,

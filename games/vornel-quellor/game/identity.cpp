@@ -12,4 +12,5 @@ const GameIdentity VornelQuellorIdentity{
     .Version = "0.1.0",
     .ExecutableName = "vornel-quellor",
     .ApplicationId = "io.github.tolvaner.VornelQuellor",
+    .DifficultyNames = {"Easy", "Medium", "Hard"},
 };

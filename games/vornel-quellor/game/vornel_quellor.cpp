@@ -51,7 +51,6 @@ const GameDefinition VornelQuellor{
     .Summary = "Blast the red code before it reaches the bottom of the screen.",
     .BadgeCount = 16,
     .AboutLines = AboutLines,
-    .DifficultyNames = {"Easy", "Medium", "Hard"},
     .ResetState = ResetGameState,
     .LoadAssets = LoadGameAssets,
     .AllocateArrays = AllocateGameArrays,
