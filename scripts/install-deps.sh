@@ -13,6 +13,7 @@ build_pkgs=(
   fonts-dejavu-core
   fonts-clear-sans fonts-lato fonts-open-sans fonts-dotgothic16
   libcpp-httplib-dev libsqlite3-dev libsodium-dev
+  libpq-dev
 )
 test_pkgs=(
   libgtest-dev libbenchmark-dev
@@ -20,6 +21,7 @@ test_pkgs=(
   clang libclang-rt-14-dev llvm-14
   libopenal1
   desktop-file-utils appstream
+  postgresql
 )
 
 want=("${build_pkgs[@]}")
