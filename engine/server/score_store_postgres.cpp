@@ -66,6 +66,20 @@ std::string OneLine(const char* message) {
   return out.empty() ? "unknown error" : out;
 }
 
+// What a failed statement says: the server's severity and message (with its detail), or libpq's own
+// message when the server sent none (a lost connection).
+std::string ErrorText(const PGresult* r, const PGconn* conn) {
+  const char* primary = r ? PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+  if (!primary) {
+    const char* message = r ? PQresultErrorMessage(r) : "";
+    return OneLine(*message ? message : PQerrorMessage(conn));
+  }
+  const char* severity = PQresultErrorField(r, PG_DIAG_SEVERITY);
+  const char* detail = PQresultErrorField(r, PG_DIAG_MESSAGE_DETAIL);
+  return OneLine((std::string(severity ? severity : "ERROR") + ": " + primary + (detail ? std::string(" (") + detail + ")" : ""))
+                     .c_str());
+}
+
 int64_t Int(const PGresult* r, int row, int column) { return std::strtoll(PQgetvalue(r, row, column), nullptr, 10); }
 
 class PostgresStore final : public ScoreStore {
@@ -131,8 +145,7 @@ Result PostgresStore::Run(const char* sql, const Params& params, ExecStatusType 
   }
   Result r(PQexecParams(conn_, sql, static_cast<int>(values.size()), nullptr, values.data(), nullptr, nullptr, 0));
   if (r && PQresultStatus(r.get()) == expected) return r;
-  const char* message = r ? PQresultErrorMessage(r.get()) : "";
-  failure = StoreResult{StoreStatus::Failed, OneLine(*message ? message : PQerrorMessage(conn_))};
+  failure = StoreResult{StoreStatus::Failed, ErrorText(r.get(), conn_)};
   EndTransaction();
   return nullptr;
 }
@@ -161,6 +174,8 @@ bool PostgresStore::Open(const std::string& uri, std::string& error) {
     error = "cannot connect to the PostgreSQL database: " + OneLine(conn_ ? PQerrorMessage(conn_) : "out of memory");
     return false;
   }
+  // The server's notices ("already exists, skipping") are no failures: not written anywhere.
+  PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
   if (!Migrate(error)) return false;
   description_ = std::string("PostgreSQL database ") + PQdb(conn_) + " on " + PQhost(conn_) + " port " + PQport(conn_) +
                  " as " + PQuser(conn_) + ", schema version " + std::to_string(Migrations[std::size(Migrations) - 1].Version);
@@ -196,7 +211,7 @@ bool PostgresStore::Migrate(std::string& error) {
     Result step(PQexec(conn_, m.Sql));
     if (!step || PQresultStatus(step.get()) != PGRES_COMMAND_OK) {
       error = "cannot migrate the database to schema version " + std::to_string(m.Version) + ": " +
-              OneLine(step ? PQresultErrorMessage(step.get()) : PQerrorMessage(conn_));
+              ErrorText(step.get(), conn_);
       EndTransaction();
       return false;
     }
