@@ -89,7 +89,7 @@ case "${1:-}:${2:-}" in
   fixture-start:?*)
     state=$2
     mkdir -p "$(dirname "$state")"
-    dir=$(mktemp -d "${TMPDIR:-/tmp}/vq-postgres.XXXXXX")
+    dir=$(mktemp -d /tmp/vq-postgres.XXXXXX)  # /tmp: user nobody can reach it
     rmdir "$dir"
     if uri=$("$0" start "$dir" 2> "$state.err"); then
       echo "uri $uri" > "$state"
