@@ -1,11 +1,15 @@
-// The score server's PostgreSQL store over libpq: one connection under the store's lock, which
-// several servers on several machines can share. Its schema is made and brought up to date at
-// start by numbered migrations; the database's unique constraints settle what two servers may do at
-// once (a name registered twice, the same record sent twice). Every value travels as a parameter,
-// never inside the text of a statement. A lost connection fails the request it was lost in and is
-// made again by the next one.
+// The score server's PostgreSQL store over libpq, which several servers on several machines can
+// share. Each server holds a few connections, one an operation at a time, so that a table read never
+// waits behind another request's commit and commits of several requests share the server's flushes.
+// Its schema is made and brought up to date at start by numbered migrations; the database's unique
+// constraints settle what two servers may do at once (a name registered twice, the same record sent
+// twice). Every value travels as a parameter, never inside the text of a statement. A connection
+// the database ended while it was idle (a restart, an administrator) is made again before it is
+// used; one lost in the middle of a request fails that request and is made again by the next.
 #include <libpq-fe.h>
+#include <poll.h>
 
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 
@@ -41,6 +45,9 @@ constexpr const char* MigrationLockKey = "7640118230977521011";
 // The first of the two keys of the lock an upload takes on its user (the second is the name's
 // hash), so that two uploads of one user at once prune to exactly keepPerUser.
 constexpr const char* UploadLockClass = "1987470181";
+
+// The connections each server holds: a few, since each is a process of the database's.
+constexpr int Connections = 4;
 
 struct ClearResult {
   void operator()(PGresult* r) const { PQclear(r); }
@@ -82,18 +89,14 @@ std::string ErrorText(const PGresult* r, const PGconn* conn) {
 
 int64_t Int(const PGresult* r, int row, int column) { return std::strtoll(PQgetvalue(r, row, column), nullptr, 10); }
 
-class PostgresStore final : public ScoreStore {
+// One connection to the database, used by one operation at a time.
+class Session {
  public:
-  ~PostgresStore() override { PQfinish(conn_); }
-  bool Open(const std::string& uri, std::string& error);
-  std::string Describe() const override { return description_; }
-  StoreResult PasswordHash(const std::string& user, std::string& hash) override;
-  StoreResult AddUser(const std::string& user, const std::string& hash) override;
-  StoreResult AddRecord(int64_t week, int64_t table, const std::string& user, const StoredRecord& record,
-                        int keepPerUser) override;
-  StoreResult BestRecords(int64_t week, int64_t table, int limit, std::vector<StoredRecord>& records) override;
+  explicit Session(PGconn* conn) : conn_(conn) {}
+  ~Session() { PQfinish(conn_); }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
 
- private:
   // Text parameters $1, $2, ... of one statement.
   struct Params {
     std::vector<std::string> Values;
@@ -112,18 +115,70 @@ class PostgresStore final : public ScoreStore {
   bool Commit(StoreResult& failure);
   void EndTransaction();
   bool Migrate(std::string& error);
+  PGconn* Connection() const { return conn_; }
 
-  std::mutex mutex_;
-  PGconn* conn_ = nullptr;
+ private:
+  PGconn* conn_;
+};
+using Params = Session::Params;
+
+class PostgresStore final : public ScoreStore {
+ public:
+  bool Open(const std::string& uri, std::string& error);
+  std::string Describe() const override { return description_; }
+  StoreResult PasswordHash(const std::string& user, std::string& hash) override;
+  StoreResult AddUser(const std::string& user, const std::string& hash) override;
+  StoreResult AddRecord(int64_t week, int64_t table, const std::string& user, const StoredRecord& record,
+                        int keepPerUser) override;
+  StoreResult BestRecords(int64_t week, int64_t table, int limit, std::vector<StoredRecord>& records) override;
+
+ private:
+  // A session taken from the idle ones for one operation (waiting for one when all are busy) and
+  // given back at its end.
+  class Lease {
+   public:
+    explicit Lease(PostgresStore& store) : store_(store) {
+      std::unique_lock<std::mutex> lock(store_.mutex_);
+      store_.returned_.wait(lock, [this] { return !store_.idle_.empty(); });
+      session_ = store_.idle_.back();
+      store_.idle_.pop_back();
+    }
+    ~Lease() {
+      std::lock_guard<std::mutex> lock(store_.mutex_);
+      store_.idle_.push_back(session_);
+      store_.returned_.notify_one();
+    }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    Session* operator->() const { return session_; }
+
+   private:
+    PostgresStore& store_;
+    Session* session_;
+  };
+
+  std::vector<std::unique_ptr<Session>> sessions_;
+  std::mutex mutex_;  // guards idle_
+  std::condition_variable returned_;
+  std::vector<Session*> idle_;
   std::string description_;
 };
 
 }  // namespace
 
-// A connection lost since the last call (the server restarted, the session was ended) is made
+// A connection lost since its last use (the database restarted, the session was ended) is made
 // again; false with the reason when it cannot be.
-bool PostgresStore::Connected(StoreResult& failure) {
-  if (PQstatus(conn_) == CONNECTION_OK) return true;
+bool Session::Connected(StoreResult& failure) {
+  if (PQstatus(conn_) == CONNECTION_OK) {
+    // An idle connection is sent nothing but a notice or the database's word that it ends the
+    // session, then the end itself: read what came (a few reads, the end may come after the word),
+    // which marks an ended connection bad.
+    for (int read = 0; read < 4 && PQstatus(conn_) == CONNECTION_OK; ++read) {
+      pollfd waiting{PQsocket(conn_), POLLIN, 0};
+      if (::poll(&waiting, 1, 0) <= 0 || !PQconsumeInput(conn_)) break;
+    }
+    if (PQstatus(conn_) == CONNECTION_OK) return true;
+  }
   PQreset(conn_);
   if (PQstatus(conn_) == CONNECTION_OK) return true;
   failure = StoreResult{StoreStatus::Failed, "no connection to the database: " + OneLine(PQerrorMessage(conn_))};
@@ -132,7 +187,7 @@ bool PostgresStore::Connected(StoreResult& failure) {
 
 // Runs one statement; null with PostgreSQL's message in failure unless its result has the expected
 // status. A failure inside a transaction rolls it back, so that the next request starts clean.
-Result PostgresStore::Run(const char* sql, const Params& params, ExecStatusType expected, StoreResult& failure) {
+Result Session::Run(const char* sql, const Params& params, ExecStatusType expected, StoreResult& failure) {
   std::vector<const char*> values;
   for (const std::string& v : params.Values) {
     // A parameter's text ends at its first NUL byte: refused rather than stored cut short.
@@ -151,7 +206,7 @@ Result PostgresStore::Run(const char* sql, const Params& params, ExecStatusType 
 }
 
 // COMMIT of a transaction that failed answers "ROLLBACK" without an error: only "COMMIT" is one.
-bool PostgresStore::Commit(StoreResult& failure) {
+bool Session::Commit(StoreResult& failure) {
   Result r = Run("COMMIT", PGRES_COMMAND_OK, failure);
   if (!r) return false;
   if (std::string(PQcmdStatus(r.get())) == "COMMIT") return true;
@@ -159,32 +214,38 @@ bool PostgresStore::Commit(StoreResult& failure) {
   return false;
 }
 
-void PostgresStore::EndTransaction() {
+void Session::EndTransaction() {
   const PGTransactionStatusType t = PQtransactionStatus(conn_);
   if (t == PQTRANS_INTRANS || t == PQTRANS_INERROR) PQclear(PQexec(conn_, "ROLLBACK"));
 }
 
 bool PostgresStore::Open(const std::string& uri, std::string& error) {
-  std::lock_guard<std::mutex> lock(mutex_);
   // The URI's own settings win over the first two; the encoding is the store's own rule.
   const char* keys[] = {"connect_timeout", "fallback_application_name", "dbname", "client_encoding", nullptr};
   const char* values[] = {"10", "vq-score-server", uri.c_str(), "LATIN1", nullptr};
-  conn_ = PQconnectdbParams(keys, values, 1);
-  if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
-    error = "cannot connect to the PostgreSQL database: " + OneLine(conn_ ? PQerrorMessage(conn_) : "out of memory");
-    return false;
+  for (int i = 0; i < Connections; ++i) {
+    PGconn* conn = PQconnectdbParams(keys, values, 1);
+    if (!conn || PQstatus(conn) != CONNECTION_OK) {
+      error = "cannot connect to the PostgreSQL database: " + OneLine(conn ? PQerrorMessage(conn) : "out of memory");
+      PQfinish(conn);
+      return false;
+    }
+    // The server's notices ("already exists, skipping") are no failures: not written anywhere.
+    PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
+    sessions_.push_back(std::make_unique<Session>(conn));
+    idle_.push_back(sessions_.back().get());
+    if (i == 0 && !sessions_[0]->Migrate(error)) return false;
   }
-  // The server's notices ("already exists, skipping") are no failures: not written anywhere.
-  PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
-  if (!Migrate(error)) return false;
-  description_ = std::string("PostgreSQL database ") + PQdb(conn_) + " on " + PQhost(conn_) + " port " + PQport(conn_) +
-                 " as " + PQuser(conn_) + ", schema version " + std::to_string(Migrations[std::size(Migrations) - 1].Version);
+  PGconn* conn = sessions_[0]->Connection();
+  description_ = std::string("PostgreSQL database ") + PQdb(conn) + " on " + PQhost(conn) + " port " + PQport(conn) +
+                 " as " + PQuser(conn) + ", schema version " + std::to_string(Migrations[std::size(Migrations) - 1].Version) +
+                 ", " + std::to_string(Connections) + " connections";
   return true;
 }
 
 // Brings the schema to the newest version, one migration at a time, all in one transaction under
 // the migration lock. A database newer than this server is refused: its tables may be other ones.
-bool PostgresStore::Migrate(std::string& error) {
+bool Session::Migrate(std::string& error) {
   StoreResult failure;
   const int newest = Migrations[std::size(Migrations) - 1].Version;
   Result version;
@@ -229,10 +290,10 @@ bool PostgresStore::Migrate(std::string& error) {
 }
 
 StoreResult PostgresStore::PasswordHash(const std::string& user, std::string& hash) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  Lease session(*this);
   StoreResult failure;
-  if (!Connected(failure)) return failure;
-  Result r = Run("SELECT hash FROM users WHERE name = $1", Params{} << user, PGRES_TUPLES_OK, failure);
+  if (!session->Connected(failure)) return failure;
+  Result r = session->Run("SELECT hash FROM users WHERE name = $1", Params{} << user, PGRES_TUPLES_OK, failure);
   if (!r) return failure;
   if (PQntuples(r.get()) == 0) return Status(StoreStatus::NotFound);
   hash = PQgetvalue(r.get(), 0, 0);
@@ -240,12 +301,12 @@ StoreResult PostgresStore::PasswordHash(const std::string& user, std::string& ha
 }
 
 StoreResult PostgresStore::AddUser(const std::string& user, const std::string& hash) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  Lease session(*this);
   StoreResult failure;
-  if (!Connected(failure)) return failure;
+  if (!session->Connected(failure)) return failure;
   // A registration of the same name at the same moment waits for the other's commit, then adds
   // nothing: Taken.
-  Result r = Run("INSERT INTO users(name, hash, created) VALUES($1, $2, floor(extract(epoch FROM now())))"
+  Result r = session->Run("INSERT INTO users(name, hash, created) VALUES($1, $2, floor(extract(epoch FROM now())))"
                  " ON CONFLICT (name) DO NOTHING",
                  Params{} << user << hash, PGRES_COMMAND_OK, failure);
   if (!r) return failure;
@@ -254,10 +315,10 @@ StoreResult PostgresStore::AddUser(const std::string& user, const std::string& h
 
 StoreResult PostgresStore::AddRecord(int64_t week, int64_t table, const std::string& user, const StoredRecord& rec,
                                      int keepPerUser) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  Lease session(*this);
   StoreResult failure;
-  if (!Connected(failure)) return failure;
-  EndTransaction();  // nothing may be left open from before
+  if (!session->Connected(failure)) return failure;
+  session->EndTransaction();  // nothing may be left open from before
   Params insert;
   insert << week << table << user << rec.Score << rec.Name << int64_t{rec.Badges} << rec.Timestamp
          << int64_t{rec.Level} << int64_t{rec.GameMode} << int64_t{rec.GameFlags} << int64_t{rec.Quit}
@@ -265,28 +326,28 @@ StoreResult PostgresStore::AddRecord(int64_t week, int64_t table, const std::str
   Params prune;
   prune << week << table << user << int64_t{keepPerUser};
   const bool ok =
-      Run("BEGIN", PGRES_COMMAND_OK, failure) &&
-      Run("SELECT pg_advisory_xact_lock($1, hashtext($2))", Params{} << UploadLockClass << user, PGRES_TUPLES_OK,
+      session->Run("BEGIN", PGRES_COMMAND_OK, failure) &&
+      session->Run("SELECT pg_advisory_xact_lock($1, hashtext($2))", Params{} << UploadLockClass << user, PGRES_TUPLES_OK,
           failure) &&
-      Run("INSERT INTO records(week, table_id, user_name, score, name, badges, timestamp, level, game_mode,"
+      session->Run("INSERT INTO records(week, table_id, user_name, score, name, badges, timestamp, level, game_mode,"
           " game_flags, quit, best) VALUES($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12) ON CONFLICT DO NOTHING",
           insert, PGRES_COMMAND_OK, failure) &&
-      Run("DELETE FROM records WHERE week = $1 AND table_id = $2 AND user_name = $3 AND id NOT IN"
+      session->Run("DELETE FROM records WHERE week = $1 AND table_id = $2 AND user_name = $3 AND id NOT IN"
           " (SELECT id FROM records WHERE week = $1 AND table_id = $2 AND user_name = $3"
           "  ORDER BY score DESC, timestamp, id LIMIT $4)",
           prune, PGRES_COMMAND_OK, failure) &&
-      Commit(failure);
+      session->Commit(failure);
   // A connection lost during the commit may or may not have kept the record: the client is told it
   // failed and sends it again, and the unique key keeps it once.
   return ok ? Status(StoreStatus::Done) : failure;
 }
 
 StoreResult PostgresStore::BestRecords(int64_t week, int64_t table, int limit, std::vector<StoredRecord>& out) {
-  std::lock_guard<std::mutex> lock(mutex_);
   out.clear();
+  Lease session(*this);
   StoreResult failure;
-  if (!Connected(failure)) return failure;
-  Result r = Run("SELECT score, name, badges, timestamp, level, game_mode, game_flags, quit, best FROM records"
+  if (!session->Connected(failure)) return failure;
+  Result r = session->Run("SELECT score, name, badges, timestamp, level, game_mode, game_flags, quit, best FROM records"
                  " WHERE week = $1 AND table_id = $2 ORDER BY score DESC, timestamp, id LIMIT $3",
                  Params{} << week << table << int64_t{limit}, PGRES_TUPLES_OK, failure);
   if (!r) return failure;

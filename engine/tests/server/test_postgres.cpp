@@ -127,26 +127,30 @@ std::string NewTestDatabase(std::string& error) {
   return WithDatabase(TheServer().Uri, name);
 }
 
-bool RunPostgresSql(const std::string& uri, const std::string& sql, std::string& out) {
+PostgresSession::PostgresSession(const std::string& uri) : conn_(PQconnectdb(uri.c_str())) {}
+PostgresSession::~PostgresSession() { PQfinish(conn_); }
+
+bool PostgresSession::Run(const std::string& sql, std::string& out) {
   out.clear();
-  PGconn* conn = PQconnectdb(uri.c_str());
-  bool ok = PQstatus(conn) == CONNECTION_OK;
-  if (ok) {
-    PGresult* r = PQexec(conn, sql.c_str());
-    const ExecStatusType status = PQresultStatus(r);
-    ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
-    if (!ok) {
-      out = Trimmed(PQresultErrorMessage(r));
-    } else {
-      for (int row = 0; row < PQntuples(r); ++row) {
-        for (int column = 0; column < PQnfields(r); ++column) out += (column ? "|" : "") + std::string(PQgetvalue(r, row, column));
-        out += "\n";
-      }
-    }
-    PQclear(r);
-  } else {
-    out = Trimmed(PQerrorMessage(conn));
+  if (PQstatus(conn_) != CONNECTION_OK) {
+    out = Trimmed(PQerrorMessage(conn_));
+    return false;
   }
-  PQfinish(conn);
+  PGresult* r = PQexec(conn_, sql.c_str());
+  const ExecStatusType status = PQresultStatus(r);
+  const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+  if (!ok) {
+    out = Trimmed(PQresultErrorMessage(r));
+  } else {
+    for (int row = 0; row < PQntuples(r); ++row) {
+      for (int column = 0; column < PQnfields(r); ++column) out += (column ? "|" : "") + std::string(PQgetvalue(r, row, column));
+      out += "\n";
+    }
+  }
+  PQclear(r);
   return ok;
+}
+
+bool RunPostgresSql(const std::string& uri, const std::string& sql, std::string& out) {
+  return PostgresSession(uri).Run(sql, out);
 }

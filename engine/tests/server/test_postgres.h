@@ -14,7 +14,19 @@ bool TestPostgresReady(std::string& reason);
 bool TestPostgresRequired();
 // A new empty database: its URI, or empty with the reason in error.
 std::string NewTestDatabase(std::string& error);
-// Runs SQL (several statements may be given) on the database at uri, through a connection of its
-// own, as another program would: the rows of the last statement, a line each, values joined by
-// "|"; false with the server's message in out when it fails.
+// A connection of the test's own to a database, as another program's.
+class PostgresSession {
+ public:
+  explicit PostgresSession(const std::string& uri);
+  ~PostgresSession();
+  PostgresSession(const PostgresSession&) = delete;
+  PostgresSession& operator=(const PostgresSession&) = delete;
+  // Runs SQL (several statements may be given): the rows of the last statement, a line each,
+  // values joined by "|"; false with the server's message in out when it fails.
+  bool Run(const std::string& sql, std::string& out);
+
+ private:
+  struct pg_conn* conn_;
+};
+// Runs SQL on the database at uri through a connection made for it, as PostgresSession::Run.
 bool RunPostgresSql(const std::string& uri, const std::string& sql, std::string& out);
