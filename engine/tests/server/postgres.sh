@@ -88,6 +88,8 @@ case "${1:-}:${2:-}" in
   stop:?*) stop "$2" ;;
   fixture-start:?*)
     state=$2
+    # A server an earlier run left (stopped before its cleanup, or ctest --repeat) goes first.
+    "$0" fixture-stop "$state"
     mkdir -p "$(dirname "$state")"
     dir=$(mktemp -d /tmp/vq-postgres.XXXXXX)  # /tmp: user nobody can reach it
     rmdir "$dir"
