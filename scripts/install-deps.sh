@@ -14,6 +14,7 @@ build_pkgs=(
   fonts-dejavu-core
   fonts-clear-sans fonts-lato fonts-open-sans fonts-dotgothic16
   libmicrohttpd-dev libsqlite3-dev libsodium-dev
+  libpq-dev
 )
 test_pkgs=(
   libgtest-dev libbenchmark-dev
@@ -23,6 +24,7 @@ test_pkgs=(
   desktop-file-utils appstream
   systemd
   nginx
+  postgresql
 )
 
 # Building the Debian packages (scripts/build-debs.sh) and testing them in a fresh Debian root.

@@ -1,4 +1,5 @@
-// vq-score-server: the online score tables of the game, served over HTTP from one SQLite file.
+// vq-score-server: the online score tables of the game, served over HTTP from one SQLite file or a
+// PostgreSQL database.
 #include <arpa/inet.h>
 #include <pthread.h>
 #include <signal.h>
@@ -26,6 +27,9 @@ const char* Usage =
     "\n"
     "  --port N         the TCP port to listen on; 0 picks a free one (printed at start)\n"
     "  --db FILE        the SQLite file of users and scores (created when missing)\n"
+    "  --db postgresql://[USER[:PASSWORD]@][HOST][:PORT]/DATABASE[?host=SOCKET_FOLDER&...]\n"
+    "                   a PostgreSQL database instead (postgres:// too), which several servers\n"
+    "                   may share; its tables are made or brought up to date at start\n"
     "  --motd FILE      the message of the day shown after a login (at most 19 lines)\n"
     "  --bind ADDRESS   the address to listen on (default 0.0.0.0, every IPv4 address)\n"
     "  --hashes-per-minute N\n"
@@ -139,7 +143,9 @@ int main(int argc, char** argv) {
   ScoreHttpServer server(service, front);
   const int bound = server.Bind(address, port);
   if (bound < 0) return Fail("cannot listen on " + address + ":" + std::to_string(port));
-  std::printf("vq-score-server: listening on %s port %d, database %s\n", address.c_str(), bound, db.c_str());
+  // The store as it names itself: never the URI, which may hold a password.
+  std::printf("vq-score-server: listening on %s port %d, store: %s\n", address.c_str(), bound,
+              service.StoreDescription().c_str());
   for (const GameIdentity* game : options.Games)
     std::printf("vq-score-server: serving week %d, %s\n", game->WeekNumber, WindowTitle(*game).c_str());
   std::fflush(stdout);

@@ -268,7 +268,7 @@ struct ScoreService::Impl {
         newNames(options.Limits.NewNamesPerHour, 60 * 60 * 1000) {}
 
   ServiceOptions options;
-  ScoreStore store;
+  std::unique_ptr<ScoreStore> store;  // null until opened
   bool ready = false;
   std::string error;
   // The games served by week, with their default keys made once.
@@ -432,7 +432,7 @@ struct ScoreService::Impl {
     const auto c = ReadCredentials(*served, params, false, why);
     if (!c) return Refuse("login", why);
     std::string hash;
-    StoreResult found = store.PasswordHash(c->user, hash);
+    StoreResult found = store->PasswordHash(c->user, hash);
     if (found.Failed()) return StoreFailed("login", found);
     if (found.Status == StoreStatus::NotFound) {
       {
@@ -445,7 +445,7 @@ struct ScoreService::Impl {
       }
       std::string fresh;
       if (auto refusal = HashPassword("login", c->password, fresh)) return *refusal;
-      const StoreResult added = store.AddUser(c->user, fresh);
+      const StoreResult added = store->AddUser(c->user, fresh);
       if (added.Failed()) return StoreFailed("login", added);
       if (added.Status == StoreStatus::Done) {
         {
@@ -456,7 +456,7 @@ struct ScoreService::Impl {
         Log("registered " + c->user);
         return Reply(200, "Welcome!|" + motd);
       }
-      found = store.PasswordHash(c->user, hash);  // registered by another request meanwhile
+      found = store->PasswordHash(c->user, hash);  // registered by another request meanwhile
       if (found.Failed()) return StoreFailed("login", found);
       if (found.Status != StoreStatus::Done) return Refuse("login", "user vanished while registering", 500);
     }
@@ -484,7 +484,7 @@ struct ScoreService::Impl {
     int64_t table = 0;
     if (!ReadRecord(c->rest, r, table, why)) return Refuse("upload", why);
     std::string hash;
-    const StoreResult found = store.PasswordHash(c->user, hash);
+    const StoreResult found = store->PasswordHash(c->user, hash);
     if (found.Failed()) return StoreFailed("upload", found);
     ServiceReply refusal;
     const Check check = found.Status == StoreStatus::Done ? CheckPassword("upload", *c, address, hash, refusal) : Check::Wrong;
@@ -493,7 +493,7 @@ struct ScoreService::Impl {
       Log("upload ignored: wrong name or password for " + c->user);
       return Reply(403, "WRONG PASSWORD");
     }
-    const StoreResult stored = store.AddRecord(*week, table, c->user, r, TableEntries);
+    const StoreResult stored = store->AddRecord(*week, table, c->user, r, TableEntries);
     if (stored.Failed()) return StoreFailed("upload", stored);
     Log("stored " + std::to_string(r.Score) + " by " + c->user + " in week " + std::to_string(*week) + " table " +
         std::to_string(table));
@@ -530,7 +530,7 @@ struct ScoreService::Impl {
       return Refuse("table", "bad week or table");
     if (!games.count(week)) return Refuse("table", "week " + std::to_string(week) + " is not served here");
     std::vector<StoredRecord> records;
-    const StoreResult read = store.BestRecords(week, table, TableEntries, records);
+    const StoreResult read = store->BestRecords(week, table, TableEntries, records);
     if (read.Failed()) return StoreFailed("table", read);
     if (records.empty()) return ServiceReply{404, "text/html; charset=ISO-8859-1", MissingTablePage};
     std::string body;
@@ -550,13 +550,15 @@ ScoreService::ScoreService(ServiceOptions options) : impl_(std::make_unique<Impl
   }
   s.opsLimit = s.options.LightHashing ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE;
   s.memLimit = s.options.LightHashing ? crypto_pwhash_MEMLIMIT_MIN : crypto_pwhash_MEMLIMIT_INTERACTIVE;
-  s.ready = s.store.Open(s.options.DatabasePath, s.error);
+  s.store = OpenScoreStore(s.options.DatabasePath, s.error);
+  s.ready = s.store != nullptr;
 }
 
 ScoreService::~ScoreService() = default;
 
 bool ScoreService::Ready() const { return impl_->ready; }
 const std::string& ScoreService::Error() const { return impl_->error; }
+std::string ScoreService::StoreDescription() const { return impl_->store ? impl_->store->Describe() : std::string(); }
 
 ServiceReply ScoreService::Handle(std::string_view path, const QueryParams& params, std::string_view clientAddress) {
   Impl& s = *impl_;

@@ -44,7 +44,7 @@ struct HashLimits {
 };
 
 struct ServiceOptions {
-  std::string DatabasePath;
+  std::string DatabasePath;  // a SQLite file, or a PostgreSQL URI (postgresql://...)
   std::vector<const GameIdentity*> Games;  // the games served, one week each
   std::vector<std::string> Motd;  // the message of the day sent after every successful login
   bool LightHashing = false;      // the weakest hash libsodium allows: for tests only, never for players
@@ -66,6 +66,8 @@ class ScoreService {
   // False (with Error() saying why) when the store could not be opened.
   bool Ready() const;
   const std::string& Error() const;
+  // The store in use, as its first lines name it ("SQLite file scores.db", "PostgreSQL ...").
+  std::string StoreDescription() const;
 
   // Answers one GET: the path as received (any number of leading slashes), its decoded query
   // parameters in order, and the client's address (the rate limits count by it). Safe to call from

@@ -1,20 +1,19 @@
-// The score server's store: one SQLite file in WAL mode holding the users (name and password hash)
-// and the uploaded records of every week and table. Safe to share between threads: every call
-// takes the store's lock; several server processes may share the file (busy timeout).
+// The score server's store: the users (name and password hash) and the uploaded records of every
+// week and table, behind four operations. Two kinds: one SQLite file in WAL mode (the embedded
+// default, for one machine) and a PostgreSQL database (which several servers can share). Both are
+// safe to share between threads.
 //
 // Every operation says whether it found what it looked for or whether the store failed (a full
-// disk, a busy or damaged file): a failure is never read as "no such user" or "no records". A
-// write that returns Done is committed with synchronous=FULL, so it is on disk; one that fails is
-// rolled back and leaves the connection ready for the next request.
+// disk, a busy or damaged file, a lost connection): a failure is never read as "no such user" or
+// "no records". A write that returns Done is committed and durable; one that fails is rolled back
+// and leaves the store ready for the next request.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <vector>
-
-struct sqlite3;
 
 // One record as a table file lists it.
 struct StoredRecord {
@@ -38,36 +37,34 @@ enum class StoreStatus {
 
 struct StoreResult {
   StoreStatus Status = StoreStatus::Failed;
-  std::string Error;  // SQLite's message when Failed
+  std::string Error;  // the database's message when Failed
   bool Failed() const { return Status == StoreStatus::Failed; }
 };
 
 class ScoreStore {
  public:
-  ScoreStore() = default;
-  ScoreStore(const ScoreStore&) = delete;
-  ScoreStore& operator=(const ScoreStore&) = delete;
-  ~ScoreStore();
+  virtual ~ScoreStore() = default;
 
-  // Opens or creates the file and its tables; false with a message when it cannot.
-  bool Open(const std::string& path, std::string& error);
+  // What the store is, for the server's first lines: "SQLite file scores.db", "PostgreSQL ...".
+  virtual std::string Describe() const = 0;
   // The user's password hash: Done with hash set, NotFound, or Failed.
-  StoreResult PasswordHash(const std::string& user, std::string& hash);
-  // Adds a user: Done, Taken when the name is registered already, or Failed.
-  StoreResult AddUser(const std::string& user, const std::string& hash);
+  virtual StoreResult PasswordHash(const std::string& user, std::string& hash) = 0;
+  // Adds a user: Done, Taken when the name is registered already (by anyone, even at the same
+  // moment), or Failed.
+  virtual StoreResult AddUser(const std::string& user, const std::string& hash) = 0;
   // Keeps a record in a week's table, once: the same record sent again is not stored twice. A user
   // keeps at most keepPerUser records per table (the best), since no more can ever be shown.
   // Done once committed, or Failed (and nothing of it stored).
-  StoreResult AddRecord(int64_t week, int64_t table, const std::string& user, const StoredRecord& record,
-                        int keepPerUser);
+  virtual StoreResult AddRecord(int64_t week, int64_t table, const std::string& user, const StoredRecord& record,
+                                int keepPerUser) = 0;
   // The best records of a week's table, score descending (older first among equal scores): Done
   // (records may be empty) or Failed.
-  StoreResult BestRecords(int64_t week, int64_t table, int limit, std::vector<StoredRecord>& records);
-
- private:
-  StoreResult Error();
-  bool Exec(const char* sql);
-  void EndTransaction();
-  std::mutex mutex_;
-  sqlite3* db_ = nullptr;
+  virtual StoreResult BestRecords(int64_t week, int64_t table, int limit, std::vector<StoredRecord>& records) = 0;
 };
+
+// True for a PostgreSQL connection URI (postgresql://... or postgres://...).
+bool IsPostgresLocation(const std::string& where);
+// Opens the store at where: a PostgreSQL database for a connection URI (its schema made or brought
+// up to date), else the SQLite file of that path (created when missing; ":memory:" for one in
+// memory). Null with a message in error when it cannot.
+std::unique_ptr<ScoreStore> OpenScoreStore(const std::string& where, std::string& error);

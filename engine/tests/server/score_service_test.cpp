@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <latch>
+#include <map>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -16,6 +18,8 @@
 #include "support/test_support.h"
 #include "test_game/test_game.h"
 #include "hashing_hold.h"
+#include "server/score_store.h"
+#include "test_postgres.h"
 
 namespace {
 
@@ -45,19 +49,77 @@ std::string PerLevel() {
   return best;
 }
 
+// Runs SQL on a SQLite file through a connection of its own, as another program would.
+void RunSqliteSql(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  char* error = nullptr;
+  const int r = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+  EXPECT_EQ(r, SQLITE_OK) << (error ? error : "");
+  sqlite3_free(error);
+  sqlite3_close(db);
+}
+
+long FileBytes(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
+}
+
 }  // namespace
 
+// The two kinds of store the same cases run against.
+enum class StoreKind { Sqlite, Postgres };
+void PrintTo(StoreKind kind, std::ostream* out) { *out << (kind == StoreKind::Sqlite ? "sqlite" : "postgresql"); }
+
+// A service over a store of the test's own (a SQLite file in a temporary folder, or a new database
+// on the tests' PostgreSQL server), with a fake clock and the log kept.
 class ScoreServiceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetAllState();
     BuildDefaultKey();
+    if (kind == StoreKind::Postgres) {
+      std::string reason;
+      if (!TestPostgresReady(reason)) {
+        if (TestPostgresRequired()) FAIL() << "no PostgreSQL for the tests (VQ_REQUIRE_POSTGRES=1): " << reason;
+        GTEST_SKIP() << "no PostgreSQL for the tests: " << reason;
+      }
+    }
     Start();
+  }
+  // Where the store of that name is: a file of the test's folder, or a database made for it on
+  // first use.
+  std::string Where(const std::string& name) {
+    if (kind == StoreKind::Sqlite) return dir.file(name);
+    std::string& uri = databases[name];
+    if (uri.empty()) {
+      std::string error;
+      uri = NewTestDatabase(error);
+      EXPECT_FALSE(uri.empty()) << error;
+    }
+    return uri;
+  }
+  // Runs SQL on the store through a connection of its own, as another program would.
+  void RunSql(const std::string& sql) {
+    if (kind == StoreKind::Sqlite) {
+      RunSqliteSql(dir.file(dbName), sql);
+      return;
+    }
+    std::string out;
+    EXPECT_TRUE(RunPostgresSql(Where(dbName), sql, out)) << out;
+  }
+  // Everything the store keeps, as bytes: the file, or the rows of its tables.
+  std::string StoredBytes() {
+    if (kind == StoreKind::Sqlite) return ReadFile(dir.file(dbName)) + ReadFile(dir.file(dbName + "-wal"));
+    std::string out;
+    EXPECT_TRUE(RunPostgresSql(Where(dbName), "SELECT u::text FROM users u UNION ALL SELECT r::text FROM records r", out))
+        << out;
+    return out;
   }
   void Start() {
     service.reset();
     ServiceOptions options;
-    options.DatabasePath = dir.file(dbName);
+    options.DatabasePath = Where(dbName);
     options.Motd = {"Hi", "There"};
     options.LightHashing = true;
     options.Games = {&TestGameIdentity, &OtherGame};
@@ -89,6 +151,8 @@ class ScoreServiceTest : public ::testing::Test {
     return service->Handle("//enscore/tables/" + week + "/" + id + ".txt", {}, Address);
   }
 
+  StoreKind kind = StoreKind::Sqlite;
+  std::map<std::string, std::string> databases;  // PostgreSQL's, by name
   TempDir dir;
   std::mutex logMutex;
   std::vector<std::string> log;
@@ -101,7 +165,20 @@ class ScoreServiceTest : public ::testing::Test {
   std::unique_ptr<ScoreService> service;
 };
 
-TEST_F(ScoreServiceTest, ANewNameRegistersAndOnlyItsPasswordLogsInAgain) {
+// The cases whose answers are the store's, run against each kind.
+class EachStore : public ScoreServiceTest, public ::testing::WithParamInterface<StoreKind> {
+ protected:
+  void SetUp() override {
+    kind = GetParam();
+    ScoreServiceTest::SetUp();
+  }
+};
+INSTANTIATE_TEST_SUITE_P(Stores, EachStore, ::testing::Values(StoreKind::Sqlite, StoreKind::Postgres),
+                         [](const ::testing::TestParamInfo<StoreKind>& info) {
+                           return info.param == StoreKind::Sqlite ? "sqlite" : "postgresql";
+                         });
+
+TEST_P(EachStore, ANewNameRegistersAndOnlyItsPasswordLogsInAgain) {
   ServiceReply r = Login("Ann_Lee", "p_ss_word");
   EXPECT_EQ(r.Status, 200);
   EXPECT_EQ(r.Body, "Welcome!|Hi\nThere");
@@ -111,16 +188,21 @@ TEST_F(ScoreServiceTest, ANewNameRegistersAndOnlyItsPasswordLogsInAgain) {
   EXPECT_EQ(r.Status, 403);
   EXPECT_EQ(r.Body, "WRONG PASSWORD");
   EXPECT_EQ(Login("ann_lee", "another").Body.substr(0, 8), "Welcome!") << "names are case-sensitive";
+  // Names are 8-bit text: every byte is kept, and Latin-1 letters differ by case too.
+  EXPECT_EQ(Login("Zo\xEB_R\xE5y", "secret").Body.substr(0, 8), "Welcome!");
+  EXPECT_EQ(Login("Zo\xCB_R\xE5y", "secret").Body.substr(0, 8), "Welcome!");
 
   Start();  // a restarted server knows its users
   EXPECT_EQ(Login("Ann_Lee", "p_ss_word").Body, "Password Correct|Hi\nThere");
+  EXPECT_EQ(Login("Zo\xEB_R\xE5y", "secret").Body.substr(0, 16), "Password Correct");
+  EXPECT_EQ(Login("Zo\xEB_R\xE5y", "wrong").Body, "WRONG PASSWORD");
   // Only a salted hash is kept, never the password itself.
-  const std::string file = ReadFile(dir.file("scores.db")) + ReadFile(dir.file("scores.db-wal"));
-  EXPECT_EQ(file.find("p_ss_word"), std::string::npos);
-  EXPECT_NE(file.find("$argon2id$"), std::string::npos);
+  const std::string stored = StoredBytes();
+  EXPECT_EQ(stored.find("p_ss_word"), std::string::npos);
+  EXPECT_NE(stored.find("$argon2id$"), std::string::npos);
 }
 
-TEST_F(ScoreServiceTest, UploadsFromValidCredentialsFillTheirTable) {
+TEST_P(EachStore, UploadsFromValidCredentialsFillTheirTable) {
   ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
   ASSERT_EQ(Login("Bob_Ray", "hidden").Status, 200);
   EXPECT_EQ(Upload("Ann_Lee", "secret", Line("1200|Ann|5|64667939696|0|1|0|0")).Body, "OK");
@@ -128,7 +210,7 @@ TEST_F(ScoreServiceTest, UploadsFromValidCredentialsFillTheirTable) {
   EXPECT_EQ(Upload("Bob_Ray", "hidden", Line("3400|Bob|0|64667939000|0|1|0|1")).Body, "OK");
   EXPECT_EQ(Upload("Bob_Ray", "hidden", Line("77|Bob|0|5|0|0|0|0")).Body, "OK");           // Easy: table 0
   EXPECT_EQ(Upload("Bob_Ray", "hidden", Line("88|Bob|0|6|1|2|3|0")).Body, "OK");           // table 2 + 100 + 3000
-  EXPECT_EQ(Upload("Ann_Lee", "secret", Line("9999|Ann|0|7|0|1|0|0"), OtherGame).Body, "OK");  // another game
+  EXPECT_EQ(Upload("Ann_Lee", "secret", Line("9999|\xC5nn|0|7|0|1|0|0"), OtherGame).Body, "OK");  // another game
   // Not stored: a wrong password, an unknown user (who is not registered by it either).
   EXPECT_EQ(Upload("Ann_Lee", "wrong", Line("500000|Ann|0|1|0|1|0|0")).Body, "WRONG PASSWORD");
   EXPECT_EQ(Upload("Cy_Nobody", "secret", Line("500000|Cy|0|1|0|1|0|0")).Body, "WRONG PASSWORD");
@@ -139,7 +221,7 @@ TEST_F(ScoreServiceTest, UploadsFromValidCredentialsFillTheirTable) {
   EXPECT_EQ(medium.Body, "3400|Bob|0|64667939000|0|1|0|1\n" + PerLevel() + "\n1200|Ann|5|64667939696|0|1|0|0\n" + PerLevel());
   EXPECT_EQ(Table("900", "0").Body, "77|Bob|0|5|0|0|0|0\n" + PerLevel());
   EXPECT_EQ(Table("900", "3102").Body, "88|Bob|0|6|1|2|3|0\n" + PerLevel());
-  EXPECT_EQ(Table("901", "1").Body, "9999|Ann|0|7|0|1|0|0\n" + PerLevel());
+  EXPECT_EQ(Table("901", "1").Body, "9999|\xC5nn|0|7|0|1|0|0\n" + PerLevel());
   for (const auto& [week, id] : {std::pair<std::string, std::string>{"900", "2"}, {"901", "0"}, {"900", "99"}}) {
     const ServiceReply missing = Table(week, id);
     EXPECT_EQ(missing.Status, 404);
@@ -149,7 +231,7 @@ TEST_F(ScoreServiceTest, UploadsFromValidCredentialsFillTheirTable) {
 
 // Each game's requests are read with its own key and code, its tables are its own, and a week that
 // is no game of the series is refused at once, with a line in the log.
-TEST_F(ScoreServiceTest, EachGameHasItsOwnKeysAndTablesAndAnUnknownWeekIsRefused) {
+TEST_P(EachStore, EachGameHasItsOwnKeysAndTablesAndAnUnknownWeekIsRefused) {
   ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
   EXPECT_EQ(Login("Ann_Lee", "secret", OtherGame).Body.substr(0, 16), "Password Correct") << "one player, every game";
   ASSERT_EQ(Upload("Ann_Lee", "secret", Line("500|Ann|0|1|0|1|0|0")).Body, "OK");
@@ -175,7 +257,7 @@ TEST_F(ScoreServiceTest, EachGameHasItsOwnKeysAndTablesAndAnUnknownWeekIsRefused
                                            "refused table: week 1 is not served here"}));
 }
 
-TEST_F(ScoreServiceTest, ATableHoldsTheBestThirty) {
+TEST_P(EachStore, ATableHoldsTheBestThirty) {
   ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
   ASSERT_EQ(Login("Bob_Ray", "hidden").Status, 200);
   // Ann sends 35 records, Bob 6; equal scores list the older record first.
@@ -199,7 +281,7 @@ TEST_F(ScoreServiceTest, ATableHoldsTheBestThirty) {
   EXPECT_EQ(scores, expected);
 }
 
-TEST_F(ScoreServiceTest, HostileRequestsAreRefusedAndChangeNothing) {
+TEST_P(EachStore, HostileRequestsAreRefusedAndChangeNothing) {
   ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
   const std::string good = LoginInput("Ann_Lee", "secret");
   std::string damaged = good;
@@ -265,26 +347,6 @@ TEST_F(ScoreServiceTest, HostileRequestsAreRefusedAndChangeNothing) {
   EXPECT_EQ(Login("Ann_Lee", "secret").Body.substr(0, 16), "Password Correct");
 }
 
-namespace {
-
-// Runs SQL on the service's file through a connection of its own, as another program would.
-void RunSql(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  char* error = nullptr;
-  const int r = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-  EXPECT_EQ(r, SQLITE_OK) << (error ? error : "");
-  sqlite3_free(error);
-  sqlite3_close(db);
-}
-
-long FileBytes(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
-}
-
-}  // namespace
-
 // A full disk refuses the records it cannot keep with status 500 and a log line; what was answered
 // "OK" is all there after a restart, what was refused is not, and the store works again as soon as
 // there is room.
@@ -329,10 +391,11 @@ TEST_F(ScoreServiceTest, AFullDiskRefusesWithStatus500AndLosesNothingAnsweredOk)
 
 // A store that cannot answer (here its tables gone from under it) gives status 500 and a log line
 // for every request, never an answer: not a wrong password, a new registration or a missing table.
-TEST_F(ScoreServiceTest, AFailingStoreIsAServerErrorNeverAnAnswer) {
+TEST_P(EachStore, AFailingStoreIsAServerErrorNeverAnAnswer) {
   ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
   ASSERT_EQ(Upload("Ann_Lee", "secret", Line("100|Ann|0|1|0|1|0|0")).Body, "OK");
-  RunSql(dir.file("scores.db"), "ALTER TABLE users RENAME TO users_away; ALTER TABLE records RENAME TO records_away");
+  RunSql("ALTER TABLE users RENAME TO users_away; ALTER TABLE records RENAME TO records_away");
+  const std::string missing = kind == StoreKind::Sqlite ? "store failed: no such table" : "store failed: ERROR: relation";
   const std::function<ServiceReply()> requests[] = {
       [&] { return Login("Ann_Lee", "secret"); },
       [&] { return Login("Ann_Lee", "wrong"); },
@@ -346,9 +409,9 @@ TEST_F(ScoreServiceTest, AFailingStoreIsAServerErrorNeverAnAnswer) {
     EXPECT_EQ(r.Status, 500) << "request " << i << ": " << r.Body;
     EXPECT_EQ(r.Body, "REFUSED: store failed") << "request " << i;
     ASSERT_EQ(log.size(), 1u) << "request " << i;
-    EXPECT_NE(log[0].find("store failed: no such table"), std::string::npos) << log[0];
+    EXPECT_NE(log[0].find(missing), std::string::npos) << log[0];
   }
-  RunSql(dir.file("scores.db"), "ALTER TABLE users_away RENAME TO users; ALTER TABLE records_away RENAME TO records");
+  RunSql("ALTER TABLE users_away RENAME TO users; ALTER TABLE records_away RENAME TO records");
   EXPECT_EQ(Login("Ann_Lee", "secret").Body.substr(0, 16), "Password Correct");
   EXPECT_EQ(Login("Bob_New", "secret").Body.substr(0, 8), "Welcome!");
   EXPECT_EQ(Table("900", "1").Body, "100|Ann|0|1|0|1|0|0\n" + PerLevel());
@@ -517,4 +580,158 @@ TEST_F(ScoreServiceTest, HashingPastItsQueueOrItsWaitIs503) {
     whileHashing = nullptr;
     service.reset();
   }
+}
+
+// Two connections to one store, as two servers sharing it, send each registration and each upload
+// at the same moment: the name is kept for one of them (the other is told it is taken) and the
+// record once.
+TEST_P(EachStore, TwoServersAtOnceRegisterANameOnceAndKeepARecordOnce) {
+  std::unique_ptr<ScoreStore> stores[2];
+  for (auto& store : stores) {
+    std::string error;
+    store = OpenScoreStore(Where(dbName), error);
+    ASSERT_TRUE(store) << error;
+  }
+  constexpr int Rounds = 20;
+  for (int round = 0; round < Rounds; ++round) {
+    const std::string user = "Racer_" + std::to_string(round);
+    StoredRecord record;
+    record.Score = 1000 + round;
+    record.Name = "Racer";
+    record.Timestamp = round;
+    StoreResult added[2], kept[2];
+    std::latch registering(2), uploading(2);
+    const auto send = [&](int i) {
+      registering.arrive_and_wait();
+      added[i] = stores[i]->AddUser(user, "hash of " + std::to_string(i));
+      uploading.arrive_and_wait();
+      kept[i] = stores[i]->AddRecord(900, 1, user, record, 30);
+    };
+    std::thread second(send, 1);
+    send(0);
+    second.join();
+    ASSERT_FALSE(added[0].Failed() || added[1].Failed()) << added[0].Error << added[1].Error;
+    ASSERT_NE(added[0].Status, added[1].Status) << "round " << round << ": one Done, one Taken";
+    const int winner = added[0].Status == StoreStatus::Done ? 0 : 1;
+    EXPECT_EQ(added[1 - winner].Status, StoreStatus::Taken) << "round " << round;
+    std::string hash;
+    EXPECT_EQ(stores[1 - winner]->PasswordHash(user, hash).Status, StoreStatus::Done);
+    EXPECT_EQ(hash, "hash of " + std::to_string(winner)) << "round " << round << ": the winner's password";
+    EXPECT_EQ(kept[0].Status, StoreStatus::Done) << kept[0].Error;
+    EXPECT_EQ(kept[1].Status, StoreStatus::Done) << kept[1].Error;
+  }
+  std::vector<StoredRecord> records;
+  ASSERT_EQ(stores[0]->BestRecords(900, 1, 100, records).Status, StoreStatus::Done);
+  EXPECT_EQ(records.size(), size_t{Rounds}) << "each record once";
+}
+
+// The cases of the PostgreSQL store alone: sessions ended under the service (as by a restart of
+// the database or an administrator), and the schema's migrations.
+class OnPostgres : public ScoreServiceTest {
+ protected:
+  void SetUp() override {
+    kind = StoreKind::Postgres;
+    ScoreServiceTest::SetUp();
+  }
+  // Ends the service's sessions on its database (those waiting for a lock when waiting is set),
+  // and waits until they are gone: how many there were.
+  int EndSessions(bool waiting) {
+    std::string out;
+    EXPECT_TRUE(RunPostgresSql(Where(dbName),
+                               "SELECT count(*) FILTER (WHERE pg_terminate_backend(pid, 10000)) FROM pg_stat_activity"
+                               " WHERE datname = current_database() AND application_name = 'vq-score-server'" +
+                                   std::string(waiting ? " AND wait_event_type = 'Lock'" : ""),
+                               out))
+        << out;
+    return std::atoi(out.c_str());
+  }
+};
+
+// Sessions the database ended while they were idle are made again before they are used: every
+// request after it is served.
+TEST_F(OnPostgres, SessionsEndedWhileIdleAreMadeAgainUnseen) {
+  ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
+  ASSERT_EQ(Upload("Ann_Lee", "secret", Line("100|Ann|0|1|0|1|0|0")).Body, "OK");
+  EXPECT_EQ(EndSessions(false), 4) << "the service's connections";
+  log.clear();
+  EXPECT_EQ(Table("900", "1").Body, "100|Ann|0|1|0|1|0|0\n" + PerLevel());
+  EXPECT_EQ(Login("Ann_Lee", "secret").Body, "Password Correct|Hi\nThere");
+  EXPECT_EQ(Login("Bob_Ray", "hidden").Body, "Welcome!|Hi\nThere");
+  EXPECT_EQ(Upload("Ann_Lee", "secret", Line("200|Ann|0|2|0|1|0|0")).Body, "OK");
+  EXPECT_EQ(log.size(), 2u) << "two records stored, nothing refused";
+}
+
+// A session lost in the middle of a request (here ended while it waits for a lock another program
+// holds) fails that request with status 500 and a log line, as any store failure, and the next
+// request is served, whichever operation met it.
+TEST_F(OnPostgres, ASessionLostInARequestFailsItAndTheNextIsServed) {
+  ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
+  ASSERT_EQ(Upload("Ann_Lee", "secret", Line("100|Ann|0|1|0|1|0|0")).Body, "OK");
+  struct Case {
+    std::string what;
+    std::function<ServiceReply()> request;
+    std::string reply;  // once the connection is back
+  };
+  const Case cases[] = {
+      {"a table", [&] { return Table("900", "1"); }, "100|Ann|0|1|0|1|0|0\n" + PerLevel()},
+      {"a login", [&] { return Login("Ann_Lee", "secret"); }, "Password Correct|Hi\nThere"},
+      {"a registration", [&] { return Login("Bob_Ray", "hidden"); }, "Welcome!|Hi\nThere"},
+      {"an upload", [&] { return Upload("Ann_Lee", "secret", Line("200|Ann|0|2|0|1|0|0")); }, "OK"},
+  };
+  for (const Case& c : cases) {
+    PostgresSession other(Where(dbName));
+    std::string out;
+    ASSERT_TRUE(other.Run("BEGIN; LOCK TABLE users, records IN ACCESS EXCLUSIVE MODE", out)) << out;
+    log.clear();
+    auto lost = std::async(std::launch::async, c.request);
+    // The request waits for the lock; its session is ended there (the count only keeps a broken
+    // store from hanging the test).
+    int ended = 0;
+    for (int i = 0; i < 6000 && ended == 0; ++i) {
+      if (lost.wait_for(std::chrono::milliseconds(10)) == std::future_status::ready) break;  // it did not wait
+      ended = EndSessions(true);
+    }
+    EXPECT_EQ(ended, 1) << c.what;
+    const ServiceReply failed = lost.get();
+    EXPECT_EQ(failed.Status, 500) << c.what << ": " << failed.Body;
+    EXPECT_EQ(failed.Body, "REFUSED: store failed") << c.what;
+    ASSERT_EQ(log.size(), 1u) << c.what;
+    EXPECT_NE(log[0].find(": store failed: "), std::string::npos) << c.what << ": " << log[0];
+    ASSERT_TRUE(other.Run("ROLLBACK", out)) << out;
+    const ServiceReply next = c.request();
+    EXPECT_EQ(next.Status, 200) << c.what << ": " << next.Body;
+    EXPECT_EQ(next.Body, c.reply) << c.what;
+  }
+  EXPECT_EQ(Table("900", "1").Body, "200|Ann|0|2|0|1|0|0\n" + PerLevel() + "\n100|Ann|0|1|0|1|0|0\n" + PerLevel());
+}
+
+// Servers started at the same moment against a new database all open it: one makes the schema, the
+// others wait for it and find it made. A database migrated past what this server knows, and one
+// that cannot be reached, are refused with the reason.
+TEST_F(OnPostgres, ServersStartingAtOnceMigrateANewDatabaseOnce) {
+  const std::string fresh = Where("fresh");
+  constexpr int Servers = 4;
+  std::unique_ptr<ScoreStore> stores[Servers];
+  std::string errors[Servers];
+  std::latch starting(Servers);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < Servers; ++i)
+    threads.emplace_back([&, i] {
+      starting.arrive_and_wait();
+      stores[i] = OpenScoreStore(fresh, errors[i]);
+    });
+  for (std::thread& t : threads) t.join();
+  for (int i = 0; i < Servers; ++i) EXPECT_TRUE(stores[i]) << errors[i];
+  std::string out;
+  ASSERT_TRUE(RunPostgresSql(fresh, "SELECT version FROM schema_migrations", out)) << out;
+  EXPECT_EQ(out, "1\n");
+  EXPECT_NE(stores[0]->Describe().find("PostgreSQL database "), std::string::npos) << stores[0]->Describe();
+
+  ASSERT_TRUE(RunPostgresSql(fresh, "INSERT INTO schema_migrations(version) VALUES (2)", out)) << out;
+  std::string error;
+  EXPECT_FALSE(OpenScoreStore(fresh, error));
+  EXPECT_EQ(error, "the database's schema is version 2, newer than this server's (1)");
+
+  EXPECT_FALSE(OpenScoreStore("postgresql:///vq?host=/nonexistent-folder", error));
+  EXPECT_EQ(error.rfind("cannot connect to the PostgreSQL database: ", 0), 0u) << error;
 }
