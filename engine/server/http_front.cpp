@@ -9,6 +9,8 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sys/ioctl.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -113,6 +115,10 @@ struct ScoreHttpServer::Impl {
     MHD_Daemon* mhd = nullptr;
     std::unordered_set<Connection*> connections;
     std::atomic<int> computing{0};  // replies being computed by workers
+    // The loop's wait: the library's epoll set and wakeFd, which a worker writes once it has
+    // resumed a connection (the library's own wait does not wake for that in this mode, and the
+    // reply would wait out the loop's time check).
+    int waitFd = -1, wakeFd = -1;
   };
   struct Job {
     Daemon* daemon;
@@ -173,7 +179,45 @@ struct ScoreHttpServer::Impl {
         {MHD_OPTION_END, 0, nullptr},
     };
     d.mhd = MHD_start_daemon(flags, 0, nullptr, nullptr, &OnRequest, &d, MHD_OPTION_ARRAY, items, MHD_OPTION_END);
+    if (!d.mhd) return nullptr;
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(d.mhd, MHD_DAEMON_INFO_EPOLL_FD);
+    d.waitFd = ::epoll_create1(EPOLL_CLOEXEC);
+    d.wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    epoll_event library{}, wake{};
+    library.events = wake.events = EPOLLIN;
+    library.data.fd = info ? info->epoll_fd : -1;
+    wake.data.fd = d.wakeFd;
+    if (!info || d.waitFd < 0 || d.wakeFd < 0 || ::epoll_ctl(d.waitFd, EPOLL_CTL_ADD, info->epoll_fd, &library) != 0 ||
+        ::epoll_ctl(d.waitFd, EPOLL_CTL_ADD, d.wakeFd, &wake) != 0) {
+      Log("http: cannot set up the event loop's wait");
+      Close(d);
+      return nullptr;
+    }
     return d.mhd;
+  }
+
+  // Waits up to limitMs (less when the library has a time-out due) for the library's sockets or a
+  // worker's wake, then lets the library do what is ready.
+  static void RunOnce(Daemon& d, int limitMs) {
+    MHD_UNSIGNED_LONG_LONG due = 0;
+    int wait = limitMs;
+    if (MHD_get_timeout(d.mhd, &due) == MHD_YES && due < static_cast<MHD_UNSIGNED_LONG_LONG>(wait))
+      wait = static_cast<int>(due);
+    epoll_event events[2];
+    const int n = ::epoll_wait(d.waitFd, events, 2, wait);
+    for (int i = 0; i < n; ++i)
+      if (events[i].data.fd == d.wakeFd) {
+        uint64_t count = 0;
+        [[maybe_unused]] const ssize_t got = ::read(d.wakeFd, &count, sizeof count);
+      }
+    MHD_run(d.mhd);
+  }
+
+  static void Close(Daemon& d) {
+    if (d.mhd) MHD_stop_daemon(d.mhd);
+    d.mhd = nullptr;
+    for (int* fd : {&d.waitFd, &d.wakeFd})
+      if (*fd >= 0) ::close(*fd), *fd = -1;
   }
 
   // Closes the connections past their time: no complete head within HeadLimitMs, or open longer
@@ -198,9 +242,8 @@ struct ScoreHttpServer::Impl {
   // worker resumes a connection of a daemon that is gone.
   void Finish(Daemon& d) {
     if (!d.mhd) return;
-    while (d.computing > 0) MHD_run_wait(d.mhd, 10);
-    MHD_stop_daemon(d.mhd);
-    d.mhd = nullptr;
+    while (d.computing > 0) RunOnce(d, 10);
+    Close(d);
   }
 
   // ---- The library's callbacks ----
@@ -336,6 +379,8 @@ struct ScoreHttpServer::Impl {
       // Back to the event loop, which queues the reply; only the loop's thread touches the
       // connection's record, so it is marked resumed there (OnRequest sees replied).
       MHD_resume_connection(job.connection);
+      const uint64_t one = 1;
+      [[maybe_unused]] const ssize_t put = ::write(job.daemon->wakeFd, &one, sizeof one);
       --job.daemon->computing;
     }
   }
@@ -408,14 +453,14 @@ bool ScoreHttpServer::Run() {
     return impl.stopping;
   };
   while (!stopping()) {
-    MHD_run_wait(d.mhd, LoopWaitMs);
+    Impl::RunOnce(d, LoopWaitMs);
     impl.Sweep(d);
   }
   // No new connections; those under way end within their time limit.
   const MHD_socket listener = MHD_quiesce_daemon(d.mhd);
   if (listener != MHD_INVALID_SOCKET) ::close(listener);
   while (!d.connections.empty()) {
-    MHD_run_wait(d.mhd, LoopWaitMs);
+    Impl::RunOnce(d, LoopWaitMs);
     impl.Sweep(d);
   }
   impl.Finish(d);
