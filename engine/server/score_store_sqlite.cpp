@@ -1,7 +1,13 @@
 // The score server's SQLite store: one file in WAL mode. Every call takes the store's lock (one
 // connection); several server processes on one machine may share the file (busy timeout).
+//
+// Records sent at the same time are committed together: each commit waits for its sync to disk
+// (synchronous=FULL), so the uploads that arrive while one commit runs wait for it and then go in
+// one transaction, one sync for all of them. A failure of that transaction fails each of them (all
+// rolled back, each answered as a store failure), never some silently.
 #include <sqlite3.h>
 
+#include <condition_variable>
 #include <mutex>
 
 #include "server/score_store_backends.h"
@@ -33,6 +39,14 @@ class Statement {
       bindFailed_ = true;
     return *this;
   }
+  // Ready to be bound and stepped again.
+  void Reset() {
+    if (!stmt_) return;
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+    index_ = 0;
+    bindFailed_ = false;
+  }
   // SQLITE_ROW, SQLITE_DONE or an error code.
   int Step() { return stmt_ && !bindFailed_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
   int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
@@ -61,9 +75,25 @@ class SqliteStore final : public ScoreStore {
   StoreResult BestRecords(int64_t week, int64_t table, int limit, std::vector<StoredRecord>& records) override;
 
  private:
+  // One record waiting for a commit, and what became of it.
+  struct Pending {
+    int64_t week, table;
+    const std::string& user;
+    const StoredRecord& record;
+    int keepPerUser;
+    StoreResult result;
+    bool done = false;
+  };
+  // Stores a group of records in one transaction; each one's result is the transaction's.
+  void CommitGroup(const std::vector<Pending*>& group);
+
   StoreResult Error();
   bool Exec(const char* sql);
   void EndTransaction();
+  std::mutex groupMutex_;  // the records waiting, and whether a commit runs (never held while it runs)
+  std::condition_variable groupDone_;
+  std::vector<Pending*> waiting_;
+  bool committing_ = false;
   std::mutex mutex_;
   sqlite3* db_ = nullptr;
   std::string path_;
@@ -142,26 +172,58 @@ StoreResult SqliteStore::AddUser(const std::string& user, const std::string& has
 
 StoreResult SqliteStore::AddRecord(int64_t week, int64_t table, const std::string& user, const StoredRecord& r,
                                   int keepPerUser) {
+  Pending mine{week, table, user, r, keepPerUser, {}, false};
+  std::unique_lock<std::mutex> lock(groupMutex_);
+  waiting_.push_back(&mine);
+  while (!mine.done) {
+    if (committing_) {
+      groupDone_.wait(lock);
+      continue;
+    }
+    // No commit runs: this call commits every record waiting now, its own among them.
+    committing_ = true;
+    std::vector<Pending*> group;
+    group.swap(waiting_);
+    lock.unlock();
+    CommitGroup(group);
+    lock.lock();
+    committing_ = false;
+    for (Pending* p : group) p->done = true;
+    groupDone_.notify_all();
+  }
+  return mine.result;
+}
+
+void SqliteStore::CommitGroup(const std::vector<Pending*>& group) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!db_) return Error();
+  auto failAll = [&] {
+    const StoreResult failed = Error();
+    for (Pending* p : group) p->result = failed;
+  };
+  if (!db_) return failAll();
   EndTransaction();  // nothing may be left open from before
-  if (!Exec("BEGIN IMMEDIATE")) return Error();
+  if (!Exec("BEGIN IMMEDIATE")) return failAll();
   Statement insert(db_,
                    "INSERT OR IGNORE INTO records(week, table_id, user, score, name, badges, timestamp, level,"
                    " game_mode, game_flags, quit, best) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
-  insert.Bind(week).Bind(table).Bind(user).Bind(r.Score).Bind(r.Name).Bind(r.Badges).Bind(r.Timestamp);
-  insert.Bind(r.Level).Bind(r.GameMode).Bind(r.GameFlags).Bind(r.Quit).Bind(JoinBest(r.Best));
-  if (insert.Step() != SQLITE_DONE) return Error();
   Statement prune(db_,
                   "DELETE FROM records WHERE week = ?1 AND table_id = ?2 AND user = ?3 AND id NOT IN"
                   " (SELECT id FROM records WHERE week = ?1 AND table_id = ?2 AND user = ?3"
                   "  ORDER BY score DESC, timestamp, id LIMIT ?4)");
-  prune.Bind(week).Bind(table).Bind(user).Bind(keepPerUser);
-  if (prune.Step() != SQLITE_DONE) return Error();
+  for (const Pending* p : group) {
+    const StoredRecord& r = p->record;
+    insert.Reset();
+    insert.Bind(p->week).Bind(p->table).Bind(p->user).Bind(r.Score).Bind(r.Name).Bind(r.Badges).Bind(r.Timestamp);
+    insert.Bind(r.Level).Bind(r.GameMode).Bind(r.GameFlags).Bind(r.Quit).Bind(JoinBest(r.Best));
+    if (insert.Step() != SQLITE_DONE) return failAll();
+    prune.Reset();
+    prune.Bind(p->week).Bind(p->table).Bind(p->user).Bind(p->keepPerUser);
+    if (prune.Step() != SQLITE_DONE) return failAll();
+  }
   // A commit that fails (a full disk, an I/O error) has stored nothing: the transaction is rolled
   // back by Error when SQLite left it open.
-  if (!Exec("COMMIT")) return Error();
-  return Result(StoreStatus::Done);
+  if (!Exec("COMMIT")) return failAll();
+  for (Pending* p : group) p->result = Result(StoreStatus::Done);
 }
 
 StoreResult SqliteStore::BestRecords(int64_t week, int64_t table, int limit, std::vector<StoredRecord>& out) {
