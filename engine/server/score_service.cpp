@@ -3,6 +3,8 @@
 #include "server/score_service.h"
 
 #include <arpa/inet.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <netinet/in.h>
 #include <sodium.h>
 
@@ -14,9 +16,12 @@
 #include <deque>
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 #include "core/core.h"
 #include "scores/scores.h"
@@ -147,6 +152,58 @@ class HashGate {
   int running_ = 0, waiting_ = 0;
 };
 
+// The threads the hashes run on, below the server's other threads in priority (nice 10): a flood of
+// logins keeps every core hashing, and the event loop (table reads) and the workers (uploads, and
+// the 503 of a full queue) must still get the processor at once. The gate above bounds the hashes
+// at once to the number of threads, so a hash never waits here for a thread.
+class HashThreads {
+ public:
+  explicit HashThreads(int count) {
+    for (int i = 0; i < std::clamp(count, 1, 64); ++i) threads_.emplace_back([this] { Serve(); });
+  }
+  ~HashThreads() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quitting_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : threads_) t.join();
+  }
+  // Runs work on a hashing thread; its result, once done.
+  template <typename Work>
+  auto Run(Work work) -> decltype(work()) {
+    auto task = std::make_shared<std::packaged_task<decltype(work())()>>(std::move(work));
+    auto result = task->get_future();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      jobs_.push_back([task] { (*task)(); });
+    }
+    changed_.notify_one();
+    return result.get();
+  }
+
+ private:
+  void Serve() {
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);  // this thread only (Linux)
+    for (;;) {
+      std::function<void()> job;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return quitting_ || !jobs_.empty(); });
+        if (jobs_.empty()) return;
+        job = std::move(jobs_.front());
+        jobs_.pop_front();
+      }
+      job();
+    }
+  }
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::function<void()>> jobs_;
+  bool quitting_ = false;
+  std::vector<std::thread> threads_;
+};
+
 // At most Count events per key in any window of WindowMs (by the times given). Each key keeps the
 // times of its last Count events only; keys whose events are all past the window are dropped as the
 // table grows.
@@ -263,6 +320,7 @@ struct ScoreService::Impl {
   explicit Impl(ServiceOptions o)
       : options(std::move(o)),
         hashing(options.Limits.HashesAtOnce, options.Limits.Queue, options.Limits.WaitMs),
+        hashThreads(options.Limits.HashesAtOnce),
         perAddress(options.Limits.PerAddress, 60 * 1000),
         wrongPerName(options.Limits.WrongPerName, 5 * 60 * 1000),
         newNames(options.Limits.NewNamesPerHour, 60 * 60 * 1000) {}
@@ -278,6 +336,7 @@ struct ScoreService::Impl {
   };
   std::map<int64_t, Served> games;
   HashGate hashing;
+  HashThreads hashThreads;
   // The limits, under their own lock: never held while hashing or reading the store.
   std::mutex limitsMutex;
   WindowLimit perAddress, wrongPerName, newNames;
@@ -286,6 +345,16 @@ struct ScoreService::Impl {
   size_t memLimit = 0;
   std::string motd;  // the lines joined by LF
   std::mutex logMutex;
+  // The table replies as last read from the store, by week and table (see TableFreshMs). A reply
+  // read while a record was being stored is not kept: stored counts the records stored here.
+  struct CachedTable {
+    ServiceReply reply;
+    int64_t readMs = 0;
+  };
+  static constexpr size_t CachedTablesLimit = 4096;  // more (requests for any table id) start afresh
+  std::mutex tablesMutex;
+  std::map<std::pair<int64_t, int64_t>, CachedTable> cachedTables;
+  uint64_t stored = 0;
 
   void Log(const std::string& line) {
     if (options.Log) {
@@ -321,7 +390,7 @@ struct ScoreService::Impl {
   std::optional<ServiceReply> HashPassword(const std::string& what, const std::string& password, std::string& hash) {
     if (auto busy = EnterHashing(what)) return busy;
     char out[crypto_pwhash_STRBYTES];
-    const int r = crypto_pwhash_str(out, password.data(), password.size(), opsLimit, memLimit);
+    const int r = hashThreads.Run([&] { return crypto_pwhash_str(out, password.data(), password.size(), opsLimit, memLimit); });
     hashing.Leave();
     if (r != 0) return Refuse(what, "server busy, out of memory for hashing", 503);
     hash = out;
@@ -351,7 +420,9 @@ struct ScoreService::Impl {
       refusal = *busy;
       return Check::Refused;
     }
-    const bool matches = crypto_pwhash_str_verify(hash.c_str(), c.password.data(), c.password.size()) == 0;
+    const bool matches = hashThreads.Run([&] {
+      return crypto_pwhash_str_verify(hash.c_str(), c.password.data(), c.password.size()) == 0;
+    });
     hashing.Leave();
     if (!matches) {
       std::lock_guard<std::mutex> lock(limitsMutex);
@@ -493,8 +564,14 @@ struct ScoreService::Impl {
       Log("upload ignored: wrong name or password for " + c->user);
       return Reply(403, "WRONG PASSWORD");
     }
-    const StoreResult stored = store->AddRecord(*week, table, c->user, r, TableEntries);
-    if (stored.Failed()) return StoreFailed("upload", stored);
+    const StoreResult added = store->AddRecord(*week, table, c->user, r, TableEntries);
+    {
+      // Whatever came of it, the table is read afresh next time.
+      std::lock_guard<std::mutex> lock(tablesMutex);
+      ++stored;
+      cachedTables.erase({*week, table});
+    }
+    if (added.Failed()) return StoreFailed("upload", added);
     Log("stored " + std::to_string(r.Score) + " by " + c->user + " in week " + std::to_string(*week) + " table " +
         std::to_string(table));
     return Reply(200, "OK");
@@ -529,13 +606,32 @@ struct ScoreService::Impl {
     if (!IsDigits(weekText, 9) || !ReadNumber(weekText, week) || !IsDigits(idText, 18) || !ReadNumber(idText, table))
       return Refuse("table", "bad week or table");
     if (!games.count(week)) return Refuse("table", "week " + std::to_string(week) + " is not served here");
+    uint64_t storedBefore = 0;
+    {
+      std::lock_guard<std::mutex> lock(tablesMutex);
+      const auto cached = cachedTables.find({week, table});
+      if (cached != cachedTables.end() && Now() - cached->second.readMs < options.TableFreshMs)
+        return cached->second.reply;
+      storedBefore = stored;
+    }
+    const int64_t readMs = Now();
     std::vector<StoredRecord> records;
     const StoreResult read = store->BestRecords(week, table, TableEntries, records);
     if (read.Failed()) return StoreFailed("table", read);
-    if (records.empty()) return ServiceReply{404, "text/html; charset=ISO-8859-1", MissingTablePage};
-    std::string body;
-    for (size_t i = 0; i < records.size(); ++i) body += (i ? "\n" : "") + TableEntry(records[i]);
-    return Reply(200, body);
+    ServiceReply reply{404, "text/html; charset=ISO-8859-1", MissingTablePage};
+    if (!records.empty()) {
+      std::string body;
+      for (size_t i = 0; i < records.size(); ++i) body += (i ? "\n" : "") + TableEntry(records[i]);
+      reply = Reply(200, body);
+    }
+    if (options.TableFreshMs > 0) {
+      std::lock_guard<std::mutex> lock(tablesMutex);
+      if (stored == storedBefore) {
+        if (cachedTables.size() >= CachedTablesLimit) cachedTables.clear();
+        cachedTables[{week, table}] = CachedTable{reply, readMs};
+      }
+    }
+    return reply;
   }
 };
 

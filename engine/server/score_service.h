@@ -52,6 +52,10 @@ struct ServiceOptions {
   std::function<void(const std::string&)> Log;  // one line per event; standard error when empty
   std::function<int64_t()> ClockMs;  // the time for the limits and the verified names (ms); steady clock when empty
   std::function<void()> WhileHashing;  // called in a hashing slot before each hash (tests hold hashing busy with it)
+  // How long a table read from the store is answered again without reading it (ms); a record
+  // stored by this server ends that at once, one stored by another server sharing the store shows
+  // within this time. 0: every table request reads the store.
+  int TableFreshMs = 1000;
 };
 
 using QueryParams = std::vector<std::pair<std::string, std::string>>;

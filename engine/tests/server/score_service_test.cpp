@@ -229,6 +229,38 @@ TEST_P(EachStore, UploadsFromValidCredentialsFillTheirTable) {
   }
 }
 
+// A table read from the store is answered again without reading it for TableFreshMs: a record
+// stored by another server sharing the store shows once that time is up, one stored here at once.
+TEST_P(EachStore, ATableShowsARecordStoredHereAtOnceAndOneStoredElsewhereWithinItsFreshTime) {
+  ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
+  EXPECT_EQ(Upload("Ann_Lee", "secret", Line("1200|Ann|0|1|0|1|0|0")).Body, "OK");
+  EXPECT_EQ(Table("900", "1").Body, "1200|Ann|0|1|0|1|0|0\n" + PerLevel());
+  EXPECT_EQ(Table("900", "2").Status, 404);  // a missing table is kept as missing the same way
+
+  ServiceOptions other;
+  other.DatabasePath = Where(dbName);
+  other.LightHashing = true;
+  other.Games = {&TestGameIdentity};
+  other.Log = [](const std::string&) {};
+  ScoreService elsewhere(other);
+  ASSERT_TRUE(elsewhere.Ready()) << elsewhere.Error();
+  ASSERT_EQ(elsewhere.Handle("//enscore/login.php", {{"week", "900"}, {"input", LoginInput("Bob_Ray", "hidden")}},
+                             "192.0.2.9").Status, 200);
+  for (const char* line : {"3400|Bob|0|2|0|1|0|0", "50|Bob|0|3|0|2|0|0"}) {
+    ASSERT_EQ(elsewhere.Handle("//enscore/scores.php",
+                               {{"Week", "900"}, {"Input", UploadInput("Bob_Ray", "hidden", Line(line))}}, "192.0.2.9")
+                  .Body, "OK");
+  }
+  clockMs += 999;
+  EXPECT_EQ(Table("900", "1").Body, "1200|Ann|0|1|0|1|0|0\n" + PerLevel()) << "still fresh";
+  EXPECT_EQ(Table("900", "2").Status, 404) << "still fresh";
+  clockMs += 1;
+  EXPECT_EQ(Table("900", "1").Body, "3400|Bob|0|2|0|1|0|0\n" + PerLevel() + "\n1200|Ann|0|1|0|1|0|0\n" + PerLevel());
+  EXPECT_EQ(Table("900", "2").Body, "50|Bob|0|3|0|2|0|0\n" + PerLevel());
+  EXPECT_EQ(Upload("Ann_Lee", "secret", Line("5000|Ann|0|4|0|1|0|0")).Body, "OK");
+  EXPECT_EQ(Table("900", "1").Body.substr(0, 21), "5000|Ann|0|4|0|1|0|0\n") << "stored here: at once";
+}
+
 // Each game's requests are read with its own key and code, its tables are its own, and a week that
 // is no game of the series is refused at once, with a line in the log.
 TEST_P(EachStore, EachGameHasItsOwnKeysAndTablesAndAnUnknownWeekIsRefused) {
