@@ -123,7 +123,8 @@ echo "vq-score-server: started by its unit's ExecStart line as its own user, ans
 DEBIAN_FRONTEND=noninteractive in_root apt-get purge -y -q "${packages[@]}" > "$work/purge.log" 2>&1 ||
   fail "apt-get purge: $(tail -n 5 "$work/purge.log")"
 left=$(cat "$work"/*.files | sort -u | while read -r f; do
-  [ -f "$root$f" ] || [ -L "$root$f" ] && echo "$f"
+  [ -d "$root$f" ] && continue  # a folder (or /lib, a link to one) others share
+  { [ -f "$root$f" ] || [ -L "$root$f" ]; } && echo "$f"
 done)
 [ -z "$left" ] || fail "files left after the purge: $left"
 extra=$(in_root find /usr /etc -xdev | sort | comm -13 "$work/before.txt" - |
