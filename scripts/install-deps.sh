@@ -25,6 +25,7 @@ test_pkgs=(
   systemd
   nginx
   postgresql
+  chromium
 )
 
 # Building the Debian packages (scripts/build-debs.sh) and testing them in a fresh Debian root.

@@ -84,11 +84,13 @@ struct Request {
   bool replied = false;  // reply holds the answer a worker computed
 };
 
-MHD_Result Queue(MHD_Connection* c, int status, const std::string& contentType, const std::string& body) {
+MHD_Result Queue(MHD_Connection* c, int status, const std::string& contentType, const std::string& body,
+                 const std::vector<std::pair<std::string, std::string>>& headers = {}) {
   MHD_Response* response =
       MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
   if (!response) return MHD_NO;
   MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, contentType.c_str());
+  for (const auto& [key, value] : headers) MHD_add_response_header(response, key.c_str(), value.c_str());
   MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
   const MHD_Result queued = MHD_queue_response(c, static_cast<unsigned>(status), response);
   MHD_destroy_response(response);
@@ -323,7 +325,7 @@ struct ScoreHttpServer::Impl {
     if (request->replied) {
       if (connection) connection->suspended = false;
       const ServiceReply& r = request->reply;
-      return Queue(c, r.Status, r.ContentType, r.Body);
+      return Queue(c, r.Status, r.ContentType, r.Body, r.Headers);
     }
     if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0 && std::strcmp(method, MHD_HTTP_METHOD_HEAD) != 0) {
       impl.Log("http: refused the method " + std::string(method).substr(0, 20));
@@ -338,7 +340,7 @@ struct ScoreHttpServer::Impl {
       request->address = ProxiedClient(c, request->address);
     if (!ScoreService::MayWaitForHashing(request->path)) {
       const ServiceReply r = impl.service.Handle(request->path, request->params, request->address);
-      return impl.Answered(c, Queue(c, r.Status, r.ContentType, r.Body));
+      return impl.Answered(c, Queue(c, r.Status, r.ContentType, r.Body, r.Headers));
     }
     // A login or an upload: a worker computes its reply while the connection waits, suspended.
     {

@@ -26,6 +26,7 @@
 #include "core/core.h"
 #include "scores/scores.h"
 #include "server/score_store.h"
+#include "server/web_pages.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ std::optional<std::string_view> Param(const QueryParams& params, std::string_vie
 }
 
 ServiceReply Reply(int status, std::string body) {
-  return ServiceReply{status, "text/plain; charset=ISO-8859-1", std::move(body)};
+  return ServiceReply{status, "text/plain; charset=ISO-8859-1", std::move(body), {}};
 }
 
 // The record line of a table file: the eight main fields, LF, the thirty per-level values.
@@ -354,7 +355,11 @@ struct ScoreService::Impl {
   static constexpr size_t CachedTablesLimit = 4096;  // more (requests for any table id) start afresh
   std::mutex tablesMutex;
   std::map<std::pair<int64_t, int64_t>, CachedTable> cachedTables;
+  std::map<int64_t, CachedTable> cachedPages;  // each game's page, by week, kept the same way
   uint64_t stored = 0;
+  std::string indexPage;  // the games served do not change while the server runs
+
+  static constexpr size_t PageTablesLimit = 60;  // tables shown on a game's page, the first by id
 
   void Log(const std::string& line) {
     if (options.Log) {
@@ -570,6 +575,7 @@ struct ScoreService::Impl {
       std::lock_guard<std::mutex> lock(tablesMutex);
       ++stored;
       cachedTables.erase({*week, table});
+      cachedPages.erase(*week);
     }
     if (added.Failed()) return StoreFailed("upload", added);
     Log("stored " + std::to_string(r.Score) + " by " + c->user + " in week " + std::to_string(*week) + " table " +
@@ -618,7 +624,7 @@ struct ScoreService::Impl {
     std::vector<StoredRecord> records;
     const StoreResult read = store->BestRecords(week, table, TableEntries, records);
     if (read.Failed()) return StoreFailed("table", read);
-    ServiceReply reply{404, "text/html; charset=ISO-8859-1", MissingTablePage};
+    ServiceReply reply{404, "text/html; charset=ISO-8859-1", MissingTablePage, {}};
     if (!records.empty()) {
       std::string body;
       for (size_t i = 0; i < records.size(); ++i) body += (i ? "\n" : "") + TableEntry(records[i]);
@@ -633,6 +639,47 @@ struct ScoreService::Impl {
     }
     return reply;
   }
+
+  // A page for a browser: UTF-8 HTML, served with a policy that allows no script.
+  static ServiceReply Page(int status, std::string html) {
+    return ServiceReply{status, "text/html; charset=utf-8", std::move(html),
+                        {{"Content-Security-Policy", PagePolicy},
+                         {"X-Content-Type-Options", "nosniff"},
+                         {"Referrer-Policy", "no-referrer"}}};
+  }
+
+  // A game's page of tables, built once per change of its tables (as the table replies are kept).
+  ServiceReply GamePageOf(std::string_view weekText) {
+    int64_t week = 0;
+    if (!IsDigits(weekText, 9) || !ReadNumber(weekText, week) || !games.count(week))
+      return Page(404, "<!DOCTYPE html>\n<title>Not found</title>\n<p>No such game here. <a href=\"/\">All games</a></p>\n");
+    uint64_t storedBefore = 0;
+    {
+      std::lock_guard<std::mutex> lock(tablesMutex);
+      const auto cached = cachedPages.find(week);
+      if (cached != cachedPages.end() && Now() - cached->second.readMs < options.TableFreshMs)
+        return cached->second.reply;
+      storedBefore = stored;
+    }
+    const int64_t readMs = Now();
+    std::vector<int64_t> ids;
+    StoreResult read = store->Tables(week, ids);
+    if (read.Failed()) return StoreFailed("page", read);
+    if (ids.size() > PageTablesLimit) ids.resize(PageTablesLimit);
+    std::vector<WebTable> tables;
+    for (const int64_t id : ids) {
+      WebTable t{id, {}};
+      read = store->BestRecords(week, id, TableEntries, t.Records);
+      if (read.Failed()) return StoreFailed("page", read);
+      tables.push_back(std::move(t));
+    }
+    const ServiceReply reply = Page(200, GamePage(*games.at(week).game, tables));
+    if (options.TableFreshMs > 0) {
+      std::lock_guard<std::mutex> lock(tablesMutex);
+      if (stored == storedBefore) cachedPages[week] = CachedTable{reply, readMs};
+    }
+    return reply;
+  }
 };
 
 ScoreService::ScoreService(ServiceOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {
@@ -640,6 +687,7 @@ ScoreService::ScoreService(ServiceOptions options) : impl_(std::make_unique<Impl
   for (const GameIdentity* game : s.options.Games)
     if (game) s.games[game->WeekNumber] = Impl::Served{game, MakeDefaultKey(*game)};
   for (size_t i = 0; i < s.options.Motd.size(); ++i) s.motd += (i ? "\n" : "") + s.options.Motd[i];
+  s.indexPage = IndexPage(s.options.Games);
   if (sodium_init() < 0) {
     s.error = "libsodium failed to start";
     return;
@@ -669,6 +717,15 @@ ServiceReply ScoreService::Handle(std::string_view path, const QueryParams& para
     const std::string_view rest = path.substr(tables.size(), path.size() - tables.size() - suffix.size());
     const size_t slash = rest.find('/');
     if (slash != std::string_view::npos) return s.Table(rest.substr(0, slash), rest.substr(slash + 1));
+  }
+  // The pages for a browser: the games, each game's tables, their style sheet.
+  if (path.empty() || path == "index.html") return Impl::Page(200, s.indexPage);
+  if (path == "style.css") return ServiceReply{200, "text/css; charset=utf-8", StyleSheet(), {}};
+  constexpr std::string_view pages = "games/";
+  if (path.substr(0, pages.size()) == pages) {
+    std::string_view week = path.substr(pages.size());
+    if (!week.empty() && week.back() == '/') week.remove_suffix(1);
+    return s.GamePageOf(week);
   }
   return s.Refuse("request", "no such page", 404);
 }

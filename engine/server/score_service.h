@@ -26,6 +26,7 @@ struct ServiceReply {
   int Status = 200;
   std::string ContentType = "text/plain; charset=ISO-8859-1";
   std::string Body;
+  std::vector<std::pair<std::string, std::string>> Headers;  // more header lines (the pages' policy)
 };
 
 struct GameIdentity;

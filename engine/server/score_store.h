@@ -60,6 +60,8 @@ class ScoreStore {
   // The best records of a week's table, score descending (older first among equal scores): Done
   // (records may be empty) or Failed.
   virtual StoreResult BestRecords(int64_t week, int64_t table, int limit, std::vector<StoredRecord>& records) = 0;
+  // The tables of a week that hold records, ascending: Done (tables may be empty) or Failed.
+  virtual StoreResult Tables(int64_t week, std::vector<int64_t>& tables) = 0;
 };
 
 // True for a PostgreSQL connection URI (postgresql://... or postgres://...).

@@ -131,6 +131,7 @@ class PostgresStore final : public ScoreStore {
   StoreResult AddRecord(int64_t week, int64_t table, const std::string& user, const StoredRecord& record,
                         int keepPerUser) override;
   StoreResult BestRecords(int64_t week, int64_t table, int limit, std::vector<StoredRecord>& records) override;
+  StoreResult Tables(int64_t week, std::vector<int64_t>& tables) override;
 
  private:
   // A session taken from the idle ones for one operation (waiting for one when all are busy) and
@@ -364,6 +365,18 @@ StoreResult PostgresStore::BestRecords(int64_t week, int64_t table, int limit, s
     rec.Best = SplitBest(PQgetvalue(r.get(), row, 8));
     out.push_back(std::move(rec));
   }
+  return Status(StoreStatus::Done);
+}
+
+StoreResult PostgresStore::Tables(int64_t week, std::vector<int64_t>& out) {
+  out.clear();
+  Lease session(*this);
+  StoreResult failure;
+  if (!session->Connected(failure)) return failure;
+  Result r = session->Run("SELECT DISTINCT table_id FROM records WHERE week = $1 ORDER BY table_id", Params{} << week,
+                          PGRES_TUPLES_OK, failure);
+  if (!r) return failure;
+  for (int row = 0; row < PQntuples(r.get()); ++row) out.push_back(Int(r.get(), row, 0));
   return Status(StoreStatus::Done);
 }
 

@@ -73,6 +73,7 @@ class SqliteStore final : public ScoreStore {
   StoreResult AddRecord(int64_t week, int64_t table, const std::string& user, const StoredRecord& record,
                         int keepPerUser) override;
   StoreResult BestRecords(int64_t week, int64_t table, int limit, std::vector<StoredRecord>& records) override;
+  StoreResult Tables(int64_t week, std::vector<int64_t>& tables) override;
 
  private:
   // One record waiting for a commit, and what became of it.
@@ -250,6 +251,21 @@ StoreResult SqliteStore::BestRecords(int64_t week, int64_t table, int limit, std
   }
   if (step != SQLITE_DONE) {
     out.clear();  // a table cut short by a failure is no table
+    return Error();
+  }
+  return Result(StoreStatus::Done);
+}
+
+StoreResult SqliteStore::Tables(int64_t week, std::vector<int64_t>& out) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  out.clear();
+  if (!db_) return Error();
+  Statement s(db_, "SELECT DISTINCT table_id FROM records WHERE week = ?1 ORDER BY table_id");
+  s.Bind(week);
+  int step = SQLITE_ROW;
+  while ((step = s.Step()) == SQLITE_ROW) out.push_back(s.Int(0));
+  if (step != SQLITE_DONE) {
+    out.clear();
     return Error();
   }
   return Result(StoreStatus::Done);

@@ -19,6 +19,7 @@
 #include "test_game/test_game.h"
 #include "hashing_hold.h"
 #include "server/score_store.h"
+#include "server/web_pages.h"
 #include "test_postgres.h"
 
 namespace {
@@ -227,6 +228,67 @@ TEST_P(EachStore, UploadsFromValidCredentialsFillTheirTable) {
     EXPECT_EQ(missing.Status, 404);
     EXPECT_NE(Upper(missing.Body).find("<HEAD>"), std::string::npos) << week << "/" << id;
   }
+}
+
+// The pages for a browser: "/" lists the games served, newest week first; a game's page shows its
+// tables by difficulty with rank, name, score, date, difficulty and completion; every name is
+// text only; the pages carry a policy without script; a record stored here shows at once.
+TEST_P(EachStore, TheWebPagesShowEveryGamesTablesAndANameIsOnlyText) {
+  const ServiceReply index = service->Handle("/", {}, Address);
+  EXPECT_EQ(index.Status, 200);
+  EXPECT_EQ(index.ContentType, "text/html; charset=utf-8");
+  const size_t other = index.Body.find("<a href=\"/games/901/\">"), test = index.Body.find("<a href=\"/games/900/\">");
+  ASSERT_NE(other, std::string::npos) << index.Body;
+  ASSERT_NE(test, std::string::npos) << index.Body;
+  EXPECT_LT(other, test) << "newest week first";
+  const auto policy = std::find(index.Headers.begin(), index.Headers.end(),
+                                std::pair<std::string, std::string>{"Content-Security-Policy", PagePolicy});
+  EXPECT_NE(policy, index.Headers.end());
+  EXPECT_NE(std::string(PagePolicy).find("default-src 'none'"), std::string::npos);
+  EXPECT_EQ(std::string(PagePolicy).find("script-src"), std::string::npos);
+
+  EXPECT_NE(service->Handle("/games/900/", {}, Address).Body.find("No scores yet."), std::string::npos);
+  ASSERT_EQ(Login("Ann_Lee", "secret").Status, 200);
+  // 2026-12-10 (((2026 x 12 + 12) x 31 + 10) x 24 x 3600), a complete game on Hard and a quit one.
+  const std::string date = std::to_string((((2026LL * 12 + 12) * 31 + 10) * 24) * 3600);
+  std::string complete = "1|2|3|4|5|6|7|8|9|10|11|12|13|14|15|16|17|18|19|20|21|22|23|24|25|26|27|28|29|1";
+  EXPECT_EQ(Upload("Ann_Lee", "secret", "9000|<script>alert(1)</script>|0|" + date + "|0|2|0|0|" +
+                                            std::string(ListSeparator) + "|" + complete).Body, "OK");
+  EXPECT_EQ(Upload("Ann_Lee", "secret", Line("700|\"><img src=x onerror=alert(2)>|0|" + date + "|0|2|0|1")).Body, "OK");
+  EXPECT_EQ(Upload("Ann_Lee", "secret", Line("50|Zo\xEB & co|0|" + date + "|0|0|0|0")).Body, "OK");
+  const ServiceReply page = service->Handle("//games/900", {}, Address);
+  EXPECT_EQ(page.Status, 200);
+  const std::string& html = page.Body;
+  for (const char* shown : {
+           "<h1>#900 : Tessel Probe</h1>",
+           "<h2>Gentle</h2>",
+           "<h2>Fierce</h2>",
+           "<td class=\"rank\">1</td><td class=\"name\">&lt;script&gt;alert(1)&lt;/script&gt;</td><td class=\"score\">9000</td>"
+           "<td class=\"date\">10-12-2026</td><td class=\"difficulty\">Fierce</td><td class=\"completion\">Complete!</td>",
+           "<td class=\"rank\">2</td><td class=\"name\">&quot;&gt;&lt;img src=x onerror=alert(2)&gt;</td>"
+           "<td class=\"score\">700</td><td class=\"date\">10-12-2026</td><td class=\"difficulty\">Fierce</td>"
+           "<td class=\"completion\">quit</td>",
+           "<td class=\"name\">Zo\xC3\xAB &amp; co</td>",  // Latin-1 as UTF-8
+       })
+    EXPECT_NE(html.find(shown), std::string::npos) << shown << "\n" << html;
+  EXPECT_LT(html.find("<h2>Gentle</h2>"), html.find("<h2>Fierce</h2>"));
+  for (const char* never : {"<script", "<img", "onerror=alert(2)>"}) EXPECT_EQ(html.find(never), std::string::npos) << never;
+  EXPECT_EQ(service->Handle("/style.css", {}, Address).ContentType, "text/css; charset=utf-8");
+  EXPECT_EQ(service->Handle("/games/902/", {}, Address).Status, 404);
+  EXPECT_EQ(service->Handle("/games/x/", {}, Address).Status, 404);
+}
+
+// Text for a page: the markup characters as references, 8-bit Latin-1 as UTF-8, control characters
+// (C0 and C1) as U+FFFD.
+TEST(WebPagesTest, HtmlTextEscapesAndTurnsLatin1IntoUtf8) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"<script>alert(1)</script>", "&lt;script&gt;alert(1)&lt;/script&gt;"},
+      {"\"'&", "&quot;&#39;&amp;"},
+      {"\xC5nn \xFF", "\xC3\x85nn \xC3\xBF"},
+      {std::string("a\0b\x1B\x85", 5), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"plain", "plain"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(HtmlText(in), out) << in;
 }
 
 // A table read from the store is answered again without reading it for TableFreshMs: a record
