@@ -429,7 +429,7 @@ TEST_P(EachStore, HostileRequestsAreRefusedAndChangeNothing) {
       {"/enscore/tables/0900/1.txt", {}, 400},
       {"/enscore/tables/900/1.txt.bak", {}, 404},
       {"/enscore/../../etc/passwd", {}, 404},
-      {"/", {}, 404},
+      {"/enscore/", {}, 404},  // "/" itself is the web pages' index
   };
   for (const Case& c : cases) {
     const ServiceReply r = service->Handle(c.path, c.params, Address);
