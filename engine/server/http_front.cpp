@@ -31,6 +31,7 @@
 namespace {
 
 constexpr unsigned ConnectionsAtOnce = 8192;  // in all; the process's file limit must allow them
+constexpr int SweepEveryMs = 50;               // how often the time limits are checked
 constexpr int LoopWaitMs = 100;                // the longest wait of the event loop between its time checks
 constexpr int AnswerLimitMs = 30000;           // Answer gives up on a reply after this long
 
@@ -121,6 +122,7 @@ struct ScoreHttpServer::Impl {
     // resumed a connection (the library's own wait does not wake for that in this mode, and the
     // reply would wait out the loop's time check).
     int waitFd = -1, wakeFd = -1;
+    int64_t sweptMs = 0;  // when Sweep last looked at the connections
   };
   struct Job {
     Daemon* daemon;
@@ -225,8 +227,12 @@ struct ScoreHttpServer::Impl {
   // Closes the connections past their time: no complete head within HeadLimitMs, or open longer
   // than ConnectionLimitMs while no worker computes its reply. A shut-down socket reads as closed
   // by the client, and the library ends the connection.
+  // The loop runs it after every wake; it looks at the connections once per SweepEveryMs, so that
+  // a busy server does not walk every held connection for each request.
   void Sweep(Daemon& d) {
     const int64_t now = SteadyMs();
+    if (now - d.sweptMs < SweepEveryMs) return;
+    d.sweptMs = now;
     for (Connection* c : d.connections) {
       if (c->cut || c->suspended) continue;
       const int64_t age = now - c->openedMs;

@@ -46,7 +46,7 @@ struct GameDefinition {
   // Each title-screen frame, behind the score panel: the game's logo centred on (x, y), in virtual
   // pixels (the point rises into place while the panel slides in).
   void (*DrawTitleLogo)(int x, int y) = nullptr;
-  void (*PlayGame)() = nullptr;        // one whole game, ending in a stored score record (HoldFinishedGame)
+  void (*PlayGame)() = nullptr;        // one whole game, ending in a stored score record (FinishGame)
   void (*DrawScorePops)() = nullptr;   // each frame end, over the game: the game's floating numbers
 };
 

@@ -11,6 +11,14 @@ uint32_t ClockMs() {
   return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+void WaitAnswering(int ms) {
+  const uint32_t start = ClockMs();
+  while (static_cast<int32_t>(ClockMs() - start) < ms) {
+    PumpEvents();
+    SleepMs(10);
+  }
+}
+
 void SleepMs(int ms) {
   if (ms <= 0) return;
   if (Input.FakeClock) {

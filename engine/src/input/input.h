@@ -107,6 +107,9 @@ uint32_t ClockMs();
 void SleepMs(int ms);
 // Switches to a fake clock starting at startMs (tests).
 void UseFakeClock(uint32_t startMs = 0);
+// Waits ms milliseconds while answering the window system (events read every 10 ms): a pause
+// before the next screen that leaves the window responsive.
+void WaitAnswering(int ms);
 
 // ---- Events and queries ----------------------------------------------------------------------------
 // Reads pending window events (or runs the event script) into the input state.

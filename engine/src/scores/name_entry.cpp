@@ -26,6 +26,13 @@ std::string EditText(std::string text) {
   return text;
 }
 
+std::shared_ptr<Scores> FinishGame(int64_t score, const std::array<int32_t, 31>& best, int32_t quit) {
+  Display.PauseState = 0;
+  HoldFinishedGame(score, best, quit);
+  EnterName();
+  return StoreHeldGame();
+}
+
 void EnterName() {
   // The control that ended the game must be let go first, and nothing typed or pressed before the
   // screen opened counts. The wait comes before the flush: the flush forgets which keys are held, so

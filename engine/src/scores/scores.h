@@ -111,6 +111,10 @@ std::string EditText(std::string text);
 // The screen that asks for the name of the finished game's record: edits PlayerName until Enter, a
 // click or Escape confirms it.
 void EnterName();
+// The end of a game as every game ends one: no pause menu any more, the game held, the name asked
+// for, the record stored under it. A window closed or a termination signal during the name entry
+// (which end the program from inside it) still stores the game, under the name as it stands then.
+std::shared_ptr<Scores> FinishGame(int64_t score, const std::array<int32_t, 31>& best, int32_t quit);
 
 // ---- Scrambling -----------------------------------------------------------------------------------
 // Builds DefaultKey from the title words, the tagline and the week number (92 characters).

@@ -9,8 +9,11 @@
 set -u
 server_program=$1 client=$2 engine=$3
 work=$(mktemp -d)
-pids=()
+pids=() nginx_pid=
 cleanup() {
+  # nginx's master is asked to stop (it ends its workers; killed outright, it would leave them
+  # behind holding the port), everything else is killed.
+  [ -n "$nginx_pid" ] && kill -TERM "$nginx_pid" 2>/dev/null
   for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done
   wait 2>/dev/null
   [ -d "$work/pg" ] && bash "$engine/tests/server/postgres.sh" stop "$work/pg" >/dev/null 2>&1
@@ -81,7 +84,7 @@ EOF
   fail "nginx refuses the site: $(cat "$work/nginx-t.err")"
 "$nginx" -p "$work/nginx" -e "$work/nginx/error.log" -c "$work/nginx/nginx.conf" -g 'daemon off;' \
   > "$work/nginx.out" 2> "$work/nginx.err" &
-pids+=($!)
+nginx_pid=$!
 for _ in $(seq 1 50); do (exec 3<>"/dev/tcp/127.0.0.1/$front") 2>/dev/null && break; sleep 0.1; done
 echo "servers on ports ${ports[*]}, nginx on $front"
 

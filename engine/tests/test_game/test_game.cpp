@@ -46,12 +46,9 @@ void PlayTestGame() {
       break;
     }
   }
-  Display.PauseState = 0;
   std::array<int32_t, 31> best{};
   best[1] = score;
-  HoldFinishedGame(score, best, quit);
-  EnterName();
-  StoreHeldGame();
+  FinishGame(score, best, quit);
 }
 
 constexpr const char* TestGameAbout[] = {"The test game", "", "Click the square.", nullptr};

@@ -105,15 +105,6 @@ void ShowResult(const GameRound& round) {
   Flip(-1);
 }
 
-// Waits, answering the window meanwhile.
-void Wait(int ms) {
-  const uint32_t start = ClockMs();
-  while (static_cast<int32_t>(ClockMs() - start) < ms) {
-    PumpEvents();
-    SleepMs(10);
-  }
-}
-
 }  // namespace
 
 void AddScorePop(int points, float x, float y, int hue) { Game.ScorePops.push_back(ScorePop{points, x, y, 90, hue}); }
@@ -162,13 +153,8 @@ void PlayGame() {
     if (FrameEnd(Input.InputMode) == 99) round.EndReason = 99;  // Quit in the pause menu
   }
   ShowResult(round);
-  Wait(1500);
-  Display.PauseState = 0;
-  // The record waits for the name; a window closed or a termination signal during the entry (which
-  // end the program from inside it) still stores the game, under the name as it stands then.
+  WaitAnswering(1500);
   std::array<int32_t, 31> best{};
   best[1] = round.Hits;
-  HoldFinishedGame(round.Score, best, round.EndReason == 99 ? 1 : 0);
-  EnterName();
-  StoreHeldGame();
+  FinishGame(round.Score, best, round.EndReason == 99 ? 1 : 0);
 }

@@ -78,15 +78,6 @@ void ShowResult(const GameRound& round) {
   Flip(-1);
 }
 
-// Waits, answering the window meanwhile.
-void Wait(int ms) {
-  const uint32_t start = ClockMs();
-  while (static_cast<int32_t>(ClockMs() - start) < ms) {
-    PumpEvents();
-    SleepMs(10);
-  }
-}
-
 }  // namespace
 
 void PlayGame() {
@@ -128,11 +119,6 @@ void PlayGame() {
     Audio.MusicTrackChannel->Stop();
     Audio.MusicTrackChannel = nullptr;
   }
-  Wait(1500);
-  Display.PauseState = 0;
-  // The record waits for the name; a window closed or a termination signal during the entry (which
-  // end the program from inside it) still stores the game, under the name as it stands then.
-  HoldFinishedGame(round.Score, Game.BadgeTable, round.EndReason == 99 ? 1 : 0);
-  EnterName();
-  StoreHeldGame();
+  WaitAnswering(1500);
+  FinishGame(round.Score, Game.BadgeTable, round.EndReason == 99 ? 1 : 0);
 }
